@@ -1,0 +1,55 @@
+// Every byte the tool puts on the line and every rule by which it accepts a reply.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tamsu {
+
+// CRC-16/MODBUS (reflected 0xA001, init 0xFFFF); appended low byte first.
+uint16_t Crc16(const uint8_t* data, size_t length);
+// Writes the CRC of frame[0..length) at frame[length], frame[length+1]; returns length + 2.
+size_t AppendCrc(uint8_t* frame, size_t length);
+// n >= 4 and the last two bytes are the CRC (low first) of the bytes before them.
+bool CheckReplyCrc(const uint8_t* reply, size_t n);
+
+// Request builders; each writes into `out` (at least 32 bytes) and returns the length.
+size_t BuildReadRequest(uint8_t* out, uint8_t address, uint16_t reg, uint16_t count);      // 8
+size_t BuildWriteSingle(uint8_t* out, uint8_t address, uint16_t reg, uint16_t value);      // 8
+size_t BuildWriteTwo(uint8_t* out, uint8_t address, uint16_t reg, uint16_t w0, uint16_t w1);  // 13
+size_t BuildCommParamRead(uint8_t* out, uint8_t address);                                   // 8
+size_t BuildCommParamWrite(uint8_t* out, uint8_t address, uint8_t newAddress, uint8_t baudCode);  // 19
+size_t BuildLegacyFrame(uint8_t* out, uint8_t x, uint8_t y);                                // 7
+inline size_t BuildLegacyQuery(uint8_t* out) { return BuildLegacyFrame(out, 0, 0); }
+inline size_t BuildLegacySetAddress(uint8_t* out, uint8_t a) { return BuildLegacyFrame(out, 0, a); }
+inline size_t BuildLegacySetBaud(uint8_t* out, uint8_t code) { return BuildLegacyFrame(out, code, 0); }
+
+// BaudCode: 0 = 1200, 1 = 2400, 2 = 4800, 3 = 9600, 4 = 19200, 5 = 38400; other codes give 0.
+uint32_t BaudFromCode(int code);
+// The code of a rate, or -1 when the rate has none.
+int BaudCodeOf(uint32_t baud);
+
+struct LegacyReply {
+  uint8_t address = 0;
+  uint32_t baud = 0;  // 2400, 4800 or 9600
+};
+// FD FD FD code address CRC, code 1..3, good CRC.
+std::optional<LegacyReply> ParseLegacyReply(const uint8_t* reply, size_t n);
+
+struct CommParamReply {
+  uint8_t address = 0;
+  uint8_t baudCode = 0;
+  uint32_t baud = 0;  // 0 for an unknown code
+  uint8_t ParityCode = 0;
+  uint8_t CommReg3 = 0;
+  uint8_t CommReg4 = 0;
+};
+// Good CRC and long enough for the decoded bytes; address and function bytes not compared.
+std::optional<CommParamReply> ParseCommParamReply(const uint8_t* reply, size_t n);
+
+// "No Check", "Odd Parity Check", "Parity Check", else "Error Checking".
+std::string ParityText(uint8_t parityCode);
+
+}  // namespace tamsu

@@ -1,0 +1,64 @@
+// The one path by which pages read and write holding registers of the transmitter at
+// CurrentAddress: transactions, Show operations and field writes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "modbus/ui.h"
+#include "serial/link.h"
+
+namespace tamsu {
+
+enum TransactionResult : uint8_t {
+  kSuccess = 0,
+  kPortNotOpen = 1,
+  kFormatError = 2,  // no reply, too short, other address or function, exception reply
+  kCheckError = 3,   // bad CRC, or a write echo that differs
+};
+
+class ModbusMaster {
+ public:
+  explicit ModbusMaster(Link& link);
+  virtual ~ModbusMaster();
+
+  Link& GetLink() { return link_; }
+
+  // Transactions.
+  uint8_t ReadRegister(uint16_t reg, uint16_t& value);
+  uint8_t ReadRegister32(uint16_t reg, uint32_t& value);
+  uint8_t ReadFloatRegister(uint16_t reg, float& value);
+  // Block read for pages that build their own poll request (count registers from start).
+  uint8_t ReadRegisters(uint16_t start, uint16_t count, uint16_t* values);
+  uint8_t WriteRegister(uint16_t reg, uint32_t value);  // low 16 bits sent
+  uint8_t WriteRegister32(uint16_t reg, uint32_t value);
+  uint8_t WriteRegisterPair(uint16_t reg, uint16_t first, uint16_t second);
+
+  // DiscardInput, write TxFrame[0..requestLength), wait for one reply (about 500 ms at most).
+  // Returns the reply length in RxFrame (0 when none came). Used by the configuration exchanges.
+  size_t Exchange(size_t requestLength);
+
+  // Show operations: the result of the read; on failure the field is left empty (or unchanged
+  // for ShowRegisterNoClear) and, with showErrors, the operation's message is shown.
+  uint8_t ShowRegister(MessageSink& window, EditField& field, uint16_t reg, bool showErrors);
+  uint8_t ShowRegisterNoClear(MessageSink& window, EditField& field, uint16_t reg, bool showErrors);
+  uint8_t ShowStatusRegister(MessageSink& window, EditField& field, uint16_t reg, uint16_t normalCode,
+                             uint16_t warningCode, bool showErrors);
+  uint8_t ShowScaled(MessageSink& window, EditField& field, uint16_t reg, double scale, int decimals,
+                     bool showErrors);
+  uint8_t ShowScaledSigned(MessageSink& window, EditField& field, uint16_t reg, double scale,
+                           int decimals, bool showErrors);
+  uint8_t ShowRegister32(MessageSink& window, EditField& field, uint16_t reg, bool showErrors);
+  uint8_t ShowFloatRegister(MessageSink& window, EditField& field, uint16_t reg, bool showErrors);
+
+  // Field writes: convert the field's text, write, always report the outcome.
+  uint8_t WriteFieldInt(MessageSink& window, EditField& field, uint16_t reg);
+  uint8_t WriteFieldScaled(MessageSink& window, EditField& field, uint16_t reg, int scale);
+  uint8_t WriteFieldScaled32(MessageSink& window, EditField& field, uint16_t reg, int scale);
+  uint8_t WriteFieldFloat(MessageSink& window, EditField& field, uint16_t reg);
+
+ private:
+  Link& link_;
+};
+
+}  // namespace tamsu

@@ -1,0 +1,25 @@
+// The two small seams through which protocol code reaches a page: an edit field and a
+// message box. Production wraps Qt widgets; tests use plain recorders.
+#pragma once
+
+#include <string>
+
+namespace tamsu {
+
+class EditField {
+ public:
+  virtual ~EditField() = default;
+  virtual std::string GetText() const = 0;  // UTF-8
+  virtual void SetText(const std::string& text) = 0;
+};
+
+enum class MessageIcon { None, Exclamation, Question, Information };
+
+class MessageSink {
+ public:
+  virtual ~MessageSink() = default;
+  // Shows one modal box with an OK button (UTF-8 texts) and returns when it is closed.
+  virtual void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) = 0;
+};
+
+}  // namespace tamsu

@@ -1,0 +1,57 @@
+// Everything the tool shares about its one line to the transmitter: the port, the open flag,
+// the slave address, the request/reply buffers and the receive rings, with the receive thread
+// that fills them. The application owns one; tests build as many as they like.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "serial/ring_buffer.h"
+#include "serial/serial_port.h"
+
+namespace tamsu {
+
+class ReceivePump;
+
+class Link {
+ public:
+  using Clock = std::chrono::steady_clock;
+  static constexpr size_t kFrameSize = 1024;
+
+  Link();   // rings initialised, receive thread started (idle while the port is closed)
+  ~Link();  // receive thread stopped and joined, port closed
+  Link(const Link&) = delete;
+  Link& operator=(const Link&) = delete;
+
+  SerialPort Port;
+  std::atomic<int> PortOpen{0};  // nonzero while the port is open; every transaction tests it
+  uint8_t CurrentAddress = 0;    // slave address of every register request
+  std::array<uint8_t, kFrameSize> TxFrame{};
+  std::array<uint8_t, kFrameSize> RxFrame{};
+  RingBuffer IncomingRing;       // receive thread only
+  RingBuffer FrameRing;          // receive thread -> window thread, whole frames
+
+  // Window thread. Each keeps the receive thread off the descriptor while it changes.
+  void ClosePort();  // Close, PortOpen = 0
+  // Close, PortOpen = 0, Configure(path, 8N1, baud), Open, PortOpen = outcome. Returns outcome.
+  int ReopenPort(const std::string& devicePath, uint32_t baudRate);
+
+  // Pops up to max bytes of released frames (window thread only).
+  uint16_t ReadFrameBytes(uint8_t* dst, uint16_t max);
+  // Empties whatever frames wait: ReadFrameBytes(RxFrame, 1024).
+  void DiscardInput();
+  // Blocks until FrameRing holds bytes or the deadline passes; true when bytes wait.
+  bool WaitForFrame(Clock::time_point deadline);
+
+  // True after the device hung up (adapter unplugged) until the port is closed or re-opened.
+  bool HungUp() const;
+
+ private:
+  std::unique_ptr<ReceivePump> pump_;
+};
+
+}  // namespace tamsu
