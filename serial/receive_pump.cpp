@@ -1,1 +1,146 @@
-// placeholder: being written
+#include "serial/receive_pump.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "serial/link.h"
+
+namespace tamsu {
+
+ReceivePump::ReceivePump(Link& link) : link_(link) {
+  wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (wakeFd_ < 0) {
+    std::perror("eventfd");
+    std::abort();
+  }
+  thread_ = std::thread([this] { Run(); });
+}
+
+ReceivePump::~ReceivePump() {
+  pauseRequests_.fetch_add(1);  // gets the thread out of poll and off the mutex
+  Wake();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  idle_.notify_all();
+  thread_.join();
+  ::close(wakeFd_);
+}
+
+void ReceivePump::Wake() {
+  uint64_t one = 1;
+  ssize_t ignored = ::write(wakeFd_, &one, sizeof one);
+  (void)ignored;
+}
+
+void ReceivePump::Exclusive(const std::function<void()>& change) {
+  pauseRequests_.fetch_add(1, std::memory_order_acq_rel);
+  Wake();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    change();
+    // A new descriptor (or none) starts clean: no hang-up, and no half-received frame from
+    // the old line glued to the first reply on the new one.
+    hungUp_.store(false, std::memory_order_release);
+    link_.IncomingRing.Init();
+  }
+  pauseRequests_.fetch_sub(1, std::memory_order_acq_rel);
+  idle_.notify_all();
+}
+
+bool ReceivePump::PortUsable() const {
+  return link_.PortOpen.load(std::memory_order_acquire) != 0 && link_.Port.IsOpen() &&
+         !hungUp_.load(std::memory_order_acquire);
+}
+
+bool ReceivePump::WaitForFrame(Clock::time_point deadline) {
+  std::unique_lock<std::mutex> lock(frameMutex_);
+  return frameReady_.wait_until(lock, deadline, [this] { return link_.FrameRing.Count() > 0; });
+}
+
+void ReceivePump::ReleaseFrame() {
+  uint8_t frame[RingBuffer::kSize];
+  uint16_t count = link_.IncomingRing.Count();
+  for (uint16_t i = 0; i < count; ++i) frame[i] = link_.IncomingRing.Pop();
+  link_.FrameRing.PushRun(frame, count);
+  { std::lock_guard<std::mutex> lock(frameMutex_); }
+  frameReady_.notify_all();
+}
+
+void ReceivePump::Run() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  uint8_t chunk[256];
+  bool collecting = false;  // bytes wait in IncomingRing for the silence that ends the frame
+  Clock::time_point silenceEnds{};
+
+  while (!stop_) {
+    if (pauseRequests_.load(std::memory_order_acquire) > 0) {
+      idle_.wait(lock, [this] { return stop_ || pauseRequests_.load(std::memory_order_acquire) == 0; });
+      continue;
+    }
+    if (!PortUsable()) {
+      collecting = false;
+      // Woken by Exclusive(); the time-out only covers a flag changed behind its back.
+      idle_.wait_for(lock, std::chrono::milliseconds(100), [this] {
+        return stop_ || pauseRequests_.load(std::memory_order_acquire) > 0 || PortUsable();
+      });
+      continue;
+    }
+
+    const int fd = link_.Port.Descriptor();
+    pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+    timespec timeout{};
+    timespec* timeoutPtr = nullptr;
+    if (collecting) {
+      auto left = silenceEnds - Clock::now();
+      if (left < Clock::duration::zero()) left = Clock::duration::zero();
+      auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+      timeout.tv_sec = static_cast<time_t>(ns / 1000000000);
+      timeout.tv_nsec = static_cast<long>(ns % 1000000000);
+      timeoutPtr = &timeout;
+    }
+    int ready = ::ppoll(fds, 2, timeoutPtr, nullptr);
+    if (ready < 0 && errno != EINTR) {
+      hungUp_.store(true, std::memory_order_release);
+      continue;
+    }
+    if (fds[1].revents & POLLIN) {
+      uint64_t drained;
+      ssize_t ignored = ::read(wakeFd_, &drained, sizeof drained);
+      (void)ignored;
+    }
+
+    if (fds[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {
+      size_t n = link_.Port.Read(chunk, sizeof chunk);
+      if (n == 0) {
+        // Readable but nothing queued: end of file or a hung-up device (adapter unplugged).
+        // Confirm with a real read; stop using the descriptor until the port is re-opened.
+        ssize_t r = ::read(fd, chunk, sizeof chunk);
+        if (r > 0) {
+          n = static_cast<size_t>(r);
+        } else if (r == 0 || (errno != EAGAIN && errno != EINTR) || (fds[0].revents & (POLLHUP | POLLNVAL))) {
+          hungUp_.store(true, std::memory_order_release);
+        }
+      }
+      if (n > 0) {
+        link_.IncomingRing.PushRun(chunk, n);
+        collecting = true;
+        silenceEnds = Clock::now() + kSilence;
+      }
+    }
+
+    if (collecting && Clock::now() >= silenceEnds) {
+      ReleaseFrame();
+      collecting = false;
+    }
+  }
+}
+
+}  // namespace tamsu

@@ -1,1 +1,129 @@
-// placeholder: being written
+#include "serial/serial_port.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+
+namespace tamsu {
+namespace {
+
+bool SpeedOf(uint32_t baud, speed_t& speed) {
+  switch (baud) {
+    case 1200: speed = B1200; return true;
+    case 2400: speed = B2400; return true;
+    case 4800: speed = B4800; return true;
+    case 9600: speed = B9600; return true;
+    case 19200: speed = B19200; return true;
+    case 38400: speed = B38400; return true;
+    default: return false;
+  }
+}
+
+// Raw binary 8N1: no echo, no line editing, no translation, no flow control, modem lines ignored.
+bool ApplyLineSettings(int fd, const PortSettings& s) {
+  speed_t speed;
+  if (s.dataBits != 8 || s.parity != 0 || s.stopBits != 0 || !SpeedOf(s.baudRate, speed)) return false;
+  termios t{};
+  if (tcgetattr(fd, &t) != 0) return false;
+  cfmakeraw(&t);
+  t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | ISTRIP | IGNBRK | BRKINT | PARMRK);
+  t.c_iflag |= IGNPAR;
+  t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS | HUPCL);
+  t.c_cflag |= CS8 | CREAD | CLOCAL;
+  t.c_cc[VMIN] = 0;
+  t.c_cc[VTIME] = 0;
+  if (cfsetispeed(&t, speed) != 0 || cfsetospeed(&t, speed) != 0) return false;
+  return tcsetattr(fd, TCSANOW, &t) == 0;
+}
+
+}  // namespace
+
+SerialPort::SerialPort() = default;
+
+SerialPort::~SerialPort() {
+  if (IsOpen() || Descriptor() >= 0) Close();
+}
+
+void SerialPort::Configure(const std::string& devicePath, uint8_t dataBits, uint8_t parity, uint8_t stopBits,
+                           uint32_t baudRate) {
+  settings_.devicePath = devicePath;
+  settings_.dataBits = dataBits;
+  settings_.parity = parity;
+  settings_.stopBits = stopBits;
+  settings_.baudRate = baudRate;
+}
+
+int SerialPort::Open() {
+  if (settings_.devicePath.empty()) return 0;
+  int fd = ::open(settings_.devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return 0;
+  // TIOCEXCL keeps other users out; root ignores it, so a lock on the device settles it.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return 0;
+  }
+  ::ioctl(fd, TIOCEXCL);
+  if (!ApplyLineSettings(fd, settings_)) {
+    ::ioctl(fd, TIOCNXCL);
+    ::close(fd);
+    open_.store(0, std::memory_order_release);
+    return 0;
+  }
+  ::tcflush(fd, TCIOFLUSH);
+  fd_.store(fd, std::memory_order_release);
+  open_.store(1, std::memory_order_release);
+  return 1;
+}
+
+void SerialPort::Close() {
+  open_.store(0, std::memory_order_release);
+  int fd = fd_.exchange(-1, std::memory_order_acq_rel);
+  if (fd >= 0) {
+    // Another holder of the device (a simulator's own descriptor) keeps the tty alive, and
+    // with it the exclusive flag: clear it so the next open by a normal user succeeds.
+    ::ioctl(fd, TIOCNXCL);
+    ::close(fd);
+  }
+}
+
+size_t SerialPort::Read(uint8_t* buffer, size_t max) {
+  if (!IsOpen()) return 0;
+  int fd = Descriptor();
+  int queued = 0;
+  if (fd < 0 || ::ioctl(fd, FIONREAD, &queued) != 0 || queued <= 0) return 0;
+  size_t k = std::min(max, static_cast<size_t>(queued));
+  if (k == 0) return 0;
+  ssize_t n = ::read(fd, buffer, k);
+  return n > 0 ? static_cast<size_t>(n) : 0;
+}
+
+int SerialPort::Write(const uint8_t* buffer, size_t count) {
+  if (!IsOpen()) return 0;
+  int fd = Descriptor();
+  if (fd < 0) return 0;
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(1000);
+  size_t done = 0;
+  while (done < count) {
+    ssize_t n = ::write(fd, buffer + done, count - done);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno != EAGAIN && errno != EINTR) return 0;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) return 0;
+    pollfd p{fd, POLLOUT, 0};
+    if (::poll(&p, 1, static_cast<int>(left)) < 0 && errno != EINTR) return 0;
+    if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) return 0;
+  }
+  return 1;
+}
+
+}  // namespace tamsu
