@@ -1,1 +1,128 @@
-// placeholder: being written
+#include "modbus/frames.h"
+
+#include <cstring>
+#include <iterator>
+
+namespace tamsu {
+namespace {
+
+void PutWord(uint8_t* at, uint16_t word) {
+  at[0] = static_cast<uint8_t>(word >> 8);
+  at[1] = static_cast<uint8_t>(word & 0xFF);
+}
+
+constexpr uint32_t kBaudRates[] = {1200, 2400, 4800, 9600, 19200, 38400};
+
+}  // namespace
+
+size_t BuildReadRequest(uint8_t* out, uint8_t address, uint16_t reg, uint16_t count) {
+  out[0] = address;
+  out[1] = 0x03;
+  PutWord(out + 2, reg);
+  PutWord(out + 4, count);
+  return AppendCrc(out, 6);
+}
+
+size_t BuildWriteSingle(uint8_t* out, uint8_t address, uint16_t reg, uint16_t value) {
+  out[0] = address;
+  out[1] = 0x06;
+  PutWord(out + 2, reg);
+  PutWord(out + 4, value);
+  return AppendCrc(out, 6);
+}
+
+size_t BuildWriteTwo(uint8_t* out, uint8_t address, uint16_t reg, uint16_t w0, uint16_t w1) {
+  out[0] = address;
+  out[1] = 0x10;
+  PutWord(out + 2, reg);
+  PutWord(out + 4, 2);
+  out[6] = 4;
+  PutWord(out + 7, w0);
+  PutWord(out + 9, w1);
+  return AppendCrc(out, 11);
+}
+
+size_t BuildCommParamRead(uint8_t* out, uint8_t address) { return BuildReadRequest(out, address, 0x0200, 5); }
+
+size_t BuildCommParamWrite(uint8_t* out, uint8_t address, uint8_t newAddress, uint8_t baudCode) {
+  const uint8_t head[] = {address, 0x10, 0x02, 0x00, 0x00, 0x05, 0x0A};
+  std::memcpy(out, head, sizeof head);
+  PutWord(out + 7, newAddress);
+  PutWord(out + 9, baudCode);
+  PutWord(out + 11, 0);
+  PutWord(out + 13, 0);
+  PutWord(out + 15, 1);
+  return AppendCrc(out, 17);
+}
+
+size_t BuildLegacyFrame(uint8_t* out, uint8_t x, uint8_t y) {
+  out[0] = out[1] = out[2] = 0xFD;
+  out[3] = x;
+  out[4] = y;
+  return AppendCrc(out, 5);
+}
+
+uint8_t CheckReadReply(const uint8_t* reply, size_t n, uint8_t address, uint16_t count) {
+  if (n <= 3 || reply[0] != address || reply[1] != 0x03) return kFormatError;
+  if (!CheckReplyCrc(reply, n)) return kCheckError;
+  // Decoding must not reach into the CRC or past the reply into stale bytes.
+  if (n < 5 + 2 * static_cast<size_t>(count)) return kFormatError;
+  return kSuccess;
+}
+
+uint8_t CheckWriteSingleReply(const uint8_t* reply, size_t n, const uint8_t* request) {
+  if (n <= 3) return kFormatError;
+  if (n < 8) return kCheckError;  // an echo cut short can never match
+  return std::memcmp(reply, request, 8) == 0 ? kSuccess : kCheckError;
+}
+
+uint8_t CheckWriteTwoReply(const uint8_t* reply, size_t n, const uint8_t* request, size_t requestLength) {
+  if (n <= 3) return kFormatError;
+  if (!CheckReplyCrc(reply, n)) return kCheckError;
+  if (n > requestLength) return kFormatError;
+  return std::memcmp(reply, request, n - 2) == 0 ? kSuccess : kFormatError;
+}
+
+uint32_t BaudFromCode(int code) {
+  if (code < 0 || code >= static_cast<int>(std::size(kBaudRates))) return 0;
+  return kBaudRates[code];
+}
+
+int BaudCodeOf(uint32_t baud) {
+  for (size_t i = 0; i < std::size(kBaudRates); ++i)
+    if (kBaudRates[i] == baud) return static_cast<int>(i);
+  return -1;
+}
+
+std::optional<LegacyReply> ParseLegacyReply(const uint8_t* reply, size_t n) {
+  if (n < 7 || !CheckReplyCrc(reply, n)) return std::nullopt;
+  if (reply[0] != 0xFD || reply[1] != 0xFD || reply[2] != 0xFD) return std::nullopt;
+  if (reply[3] < 1 || reply[3] > 3) return std::nullopt;
+  LegacyReply r;
+  r.baud = BaudFromCode(reply[3]);
+  r.address = reply[4];
+  return r;
+}
+
+std::optional<CommParamReply> ParseCommParamReply(const uint8_t* reply, size_t n) {
+  if (n < 15 || !CheckReplyCrc(reply, n)) return std::nullopt;
+  CommParamReply r;
+  r.address = reply[4];
+  r.baudCode = reply[6];
+  r.baud = BaudFromCode(reply[6]);
+  r.ParityCode = reply[8];
+  r.CommReg3 = reply[10];
+  r.CommReg4 = reply[12];
+  return r;
+}
+
+std::string ParityText(uint8_t parityCode) {
+  switch (parityCode) {
+    case 0: return "No Check";
+    case 1: return "Odd Parity Check";
+    case 2: return "Parity Check";
+    default: return "Error Checking";
+  }
+}
+
+}  // namespace tamsu

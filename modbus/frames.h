@@ -8,6 +8,14 @@
 
 namespace tamsu {
 
+// The outcome of one register transaction.
+enum TransactionResult : uint8_t {
+  kSuccess = 0,
+  kPortNotOpen = 1,
+  kFormatError = 2,  // no reply, too short, other address or function, exception reply
+  kCheckError = 3,   // bad CRC, or a write echo that differs
+};
+
 // CRC-16/MODBUS (reflected 0xA001, init 0xFFFF); appended low byte first.
 uint16_t Crc16(const uint8_t* data, size_t length);
 // Writes the CRC of frame[0..length) at frame[length], frame[length+1]; returns length + 2.
@@ -26,6 +34,23 @@ inline size_t BuildLegacyQuery(uint8_t* out) { return BuildLegacyFrame(out, 0, 0
 inline size_t BuildLegacySetAddress(uint8_t* out, uint8_t a) { return BuildLegacyFrame(out, 0, a); }
 inline size_t BuildLegacySetBaud(uint8_t* out, uint8_t code) { return BuildLegacyFrame(out, code, 0); }
 
+// Acceptance of register replies (reply[0..n) as received, nothing past n is read). Each
+// returns a TransactionResult: kSuccess, kFormatError or kCheckError.
+// Function 03 for `count` registers at `address`: other address or function (exception
+// replies included) is a format error, then a bad CRC a check error, then a reply too short
+// to hold the data before its CRC a format error.
+uint8_t CheckReadReply(const uint8_t* reply, size_t n, uint8_t address, uint16_t count);
+// Register k of a reply accepted by CheckReadReply (bytes 3+2k, 4+2k, high first).
+inline uint16_t ReplyRegister(const uint8_t* reply, size_t k) {
+  return static_cast<uint16_t>(reply[3 + 2 * k] << 8 | reply[4 + 2 * k]);
+}
+// Function 06: the reply must echo the 8 request bytes, CRC included; 4 to 7 bytes is a
+// mismatch, 3 or fewer a format error.
+uint8_t CheckWriteSingleReply(const uint8_t* reply, size_t n, const uint8_t* request);
+// Function 16: good CRC (else check error), then not longer than the request and every byte
+// before the CRC equal to the request byte at its offset (else format error).
+uint8_t CheckWriteTwoReply(const uint8_t* reply, size_t n, const uint8_t* request, size_t requestLength);
+
 // BaudCode: 0 = 1200, 1 = 2400, 2 = 4800, 3 = 9600, 4 = 19200, 5 = 38400; other codes give 0.
 uint32_t BaudFromCode(int code);
 // The code of a rate, or -1 when the rate has none.
@@ -35,7 +60,7 @@ struct LegacyReply {
   uint8_t address = 0;
   uint32_t baud = 0;  // 2400, 4800 or 9600
 };
-// FD FD FD code address CRC, code 1..3, good CRC.
+// FD FD FD code address CRC, code 1..3, good CRC, code and address before the CRC.
 std::optional<LegacyReply> ParseLegacyReply(const uint8_t* reply, size_t n);
 
 struct CommParamReply {
@@ -46,7 +71,8 @@ struct CommParamReply {
   uint8_t CommReg3 = 0;
   uint8_t CommReg4 = 0;
 };
-// Good CRC and long enough for the decoded bytes; address and function bytes not compared.
+// Good CRC and long enough that byte 12 lies before the CRC; address and function bytes
+// not compared.
 std::optional<CommParamReply> ParseCommParamReply(const uint8_t* reply, size_t n);
 
 // "No Check", "Odd Parity Check", "Parity Check", else "Error Checking".

@@ -5,17 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "modbus/frames.h"  // TransactionResult
 #include "modbus/ui.h"
 #include "serial/link.h"
 
 namespace tamsu {
-
-enum TransactionResult : uint8_t {
-  kSuccess = 0,
-  kPortNotOpen = 1,
-  kFormatError = 2,  // no reply, too short, other address or function, exception reply
-  kCheckError = 3,   // bad CRC, or a write echo that differs
-};
 
 class ModbusMaster {
  public:
