@@ -1,0 +1,132 @@
+// tamsu-sim: one simulated transmitter on a virtual serial port, until interrupted.
+#include <pthread.h>
+#include <signal.h>
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "modbus/frames.h"
+#include "sim/profile.h"
+#include "sim/simulator.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: tamsu-sim --profile NAME [--address N] [--baud B] [--protocol legacy|any255|any0|modbus]\n"
+    "                 [--fault KIND[:PARAM][@N|@always]]... [--mismatch garbage|silence] [--no-drift]\n"
+    "                 [--port-dir DIR] [--link NAME]\n"
+    "       tamsu-sim --list-profiles\n"
+    "fault kinds: silence, badcrc, wrongaddress, exception[:CODE], split[:GAP_MS], delay[:MS], garbage\n";
+
+bool ParseNumber(std::string_view s, long& out) {
+  auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+  return ec == std::errc() && p == s.data() + s.size();
+}
+
+int Usage(const char* problem) {
+  if (problem) std::fprintf(stderr, "tamsu-sim: %s\n", problem);
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace tamsu::sim;
+  SimulatorOptions options;
+  options.publish = true;
+  std::vector<Fault> faults;
+  bool profileGiven = false;
+
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+    if (arg == "--list-profiles") {
+      for (const Profile& p : AllProfiles()) std::printf("%-20s %s\n", p.name.c_str(), p.description.c_str());
+      return 0;
+    } else if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (arg == "--profile") {
+      const char* v = value();
+      if (!v) return Usage("--profile needs a name");
+      if (!FindProfile(v)) return Usage((std::string("unknown profile: ") + v + " (see --list-profiles)").c_str());
+      options.profile = v;
+      profileGiven = true;
+    } else if (arg == "--address") {
+      const char* v = value();
+      long n = 0;
+      if (!v || !ParseNumber(v, n) || n < 1 || n > 247) return Usage("--address takes 1..247");
+      options.device.address = static_cast<uint8_t>(n);
+    } else if (arg == "--baud") {
+      const char* v = value();
+      long n = 0;
+      if (!v || !ParseNumber(v, n) || n <= 0 || tamsu::BaudCodeOf(static_cast<uint32_t>(n)) < 0) {
+        return Usage("--baud takes 1200, 2400, 4800, 9600, 19200 or 38400");
+      }
+      options.device.baud = static_cast<uint32_t>(n);
+    } else if (arg == "--protocol") {
+      const char* v = value();
+      auto p = v ? ParseProtocol(v) : std::nullopt;
+      if (!p) return Usage("--protocol takes legacy, any255, any0 or modbus");
+      options.device.protocol = *p;
+    } else if (arg == "--fault") {
+      const char* v = value();
+      auto f = v ? ParseFault(v) : std::nullopt;
+      if (!f) return Usage("bad --fault");
+      faults.push_back(*f);
+    } else if (arg == "--mismatch") {
+      const char* v = value();
+      if (v && std::strcmp(v, "garbage") == 0) {
+        options.mismatch = Mismatch::Garbage;
+      } else if (v && std::strcmp(v, "silence") == 0) {
+        options.mismatch = Mismatch::Silence;
+      } else {
+        return Usage("--mismatch takes garbage or silence");
+      }
+    } else if (arg == "--no-drift") {
+      options.drift = false;
+    } else if (arg == "--port-dir") {
+      const char* v = value();
+      if (!v) return Usage("--port-dir needs a directory");
+      options.portDirectory = v;
+    } else if (arg == "--link") {
+      const char* v = value();
+      if (!v || !*v || std::strchr(v, '/')) return Usage("--link needs a plain name");
+      options.linkName = v;
+    } else {
+      return Usage((std::string("unknown argument: ") + std::string(arg)).c_str());
+    }
+  }
+  if (!profileGiven) return Usage("--profile is required");
+
+  // Signals are taken by this thread alone, with sigwait, so the link is always removed.
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGINT);
+  sigaddset(&stop, SIGTERM);
+  sigaddset(&stop, SIGHUP);
+  pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+
+  TransmitterSimulator sim(options);
+  std::string error;
+  if (!sim.Start(&error)) {
+    std::fprintf(stderr, "tamsu-sim: %s\n", error.c_str());
+    return 1;
+  }
+  for (const Fault& f : faults) sim.AddFault(f);
+  const DeviceConfig c = sim.Config();
+  std::printf("%s\n", sim.PortPath().c_str());
+  std::fprintf(stderr, "tamsu-sim: %s at address %d, %u baud, %s exchange, on %s (%s)\n",
+               options.profile.c_str(), c.address, c.baud, std::string(ProtocolName(c.protocol)).c_str(),
+               sim.PortPath().c_str(), sim.DevicePath().c_str());
+  std::fflush(stdout);
+
+  int sig = 0;
+  sigwait(&stop, &sig);
+  sim.Stop();
+  return 0;
+}

@@ -1,0 +1,534 @@
+#include "sim/simulator.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+
+#include "modbus/frames.h"
+#include "serial/port_directory.h"
+
+namespace tamsu::sim {
+namespace {
+
+struct RateName {
+  speed_t speed;
+  uint32_t baud;
+};
+constexpr RateName kRates[] = {{B1200, 1200},   {B2400, 2400},   {B4800, 4800},   {B9600, 9600},
+                               {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
+
+speed_t SpeedOf(uint32_t baud) {
+  for (const auto& r : kRates) {
+    if (r.baud == baud) return r.speed;
+  }
+  return B9600;
+}
+
+bool GoodCrc(const std::vector<uint8_t>& f) {
+  if (f.size() < 4) return false;
+  const uint16_t crc = Crc16(f.data(), f.size() - 2);
+  return f[f.size() - 2] == static_cast<uint8_t>(crc) && f.back() == static_cast<uint8_t>(crc >> 8);
+}
+
+void SetCrc(std::vector<uint8_t>& f) {
+  if (f.size() < 4) return;
+  const uint16_t crc = Crc16(f.data(), f.size() - 2);
+  f[f.size() - 2] = static_cast<uint8_t>(crc);
+  f.back() = static_cast<uint8_t>(crc >> 8);
+}
+
+bool ParseInt(std::string_view s, int& out) {
+  auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+  return ec == std::errc() && p == s.data() + s.size();
+}
+
+int MillisUntil(std::chrono::steady_clock::time_point due, std::chrono::steady_clock::time_point now) {
+  if (due <= now) return 0;
+  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(due - now).count());
+}
+
+}  // namespace
+
+std::optional<Fault> ParseFault(std::string_view text) {
+  Fault f;
+  f.count = kAlways;
+  if (auto at = text.find('@'); at != std::string_view::npos) {
+    const auto n = text.substr(at + 1);
+    if (n != "always" && (!ParseInt(n, f.count) || f.count < 1)) return std::nullopt;
+    text = text.substr(0, at);
+  }
+  std::string_view param;
+  if (auto colon = text.find(':'); colon != std::string_view::npos) {
+    param = text.substr(colon + 1);
+    text = text.substr(0, colon);
+  }
+  int value = 0;
+  const bool hasValue = !param.empty();
+  if (hasValue && (!ParseInt(param, value) || value < 0)) return std::nullopt;
+  if (text == "silence") {
+    f.kind = FaultKind::Silence;
+  } else if (text == "badcrc") {
+    f.kind = FaultKind::BadCrc;
+  } else if (text == "wrongaddress") {
+    f.kind = FaultKind::WrongAddress;
+  } else if (text == "exception") {
+    f.kind = FaultKind::Exception;
+    if (hasValue) {
+      if (value > 255) return std::nullopt;
+      f.code = static_cast<uint8_t>(value);
+    }
+  } else if (text == "split") {
+    f.kind = FaultKind::Split;
+    f.millis = hasValue ? value : 50;
+  } else if (text == "delay") {
+    f.kind = FaultKind::Delay;
+    f.millis = hasValue ? value : 200;
+  } else if (text == "garbage") {
+    f.kind = FaultKind::Garbage;
+  } else {
+    return std::nullopt;
+  }
+  if (hasValue && f.kind != FaultKind::Exception && f.kind != FaultKind::Split &&
+      f.kind != FaultKind::Delay) {
+    return std::nullopt;
+  }
+  return f;
+}
+
+TransmitterSimulator::TransmitterSimulator(SimulatorOptions options) : options_(std::move(options)) {}
+
+TransmitterSimulator::~TransmitterSimulator() { Stop(); }
+
+bool TransmitterSimulator::Start(std::string* error) {
+  auto fail = [&](const std::string& why) {
+    if (error) *error = why;
+    Stop();
+    return false;
+  };
+  if (thread_.joinable()) return true;
+  const Profile* profile = FindProfile(options_.profile);
+  if (!profile) return fail("unknown profile: " + options_.profile);
+  device_.emplace(*profile, options_.device);
+  device_->Registers().SetDrift(options_.drift);
+
+  master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
+    return fail(std::string("no pseudo-terminal: ") + std::strerror(errno));
+  }
+  char name[128];
+  if (ptsname_r(master_, name, sizeof name) != 0) return fail("no pseudo-terminal name");
+  devicePath_ = name;
+  slave_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (slave_ < 0) return fail(std::string("cannot open ") + name + ": " + std::strerror(errno));
+  // Raw, no echo, at the device's rate until a master sets its own.
+  termios t{};
+  tcgetattr(slave_, &t);
+  cfmakeraw(&t);
+  t.c_cflag |= CLOCAL | CREAD;
+  cfsetspeed(&t, SpeedOf(options_.device.baud));
+  tcsetattr(slave_, TCSANOW, &t);
+  termios m{};
+  tcgetattr(master_, &m);
+  cfmakeraw(&m);
+  tcsetattr(master_, TCSANOW, &m);
+
+  watch_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (watch_ >= 0 && inotify_add_watch(watch_, name, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+    ::close(watch_);
+    watch_ = -1;
+  }
+  if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) return fail("no pipe");
+  if (options_.publish && !Publish(error)) {
+    Stop();
+    return false;
+  }
+  started_ = Clock::now();
+  thread_ = std::thread([this] { Serve(); });
+  return true;
+}
+
+void TransmitterSimulator::Stop() {
+  if (thread_.joinable()) {
+    const uint8_t b = 1;
+    [[maybe_unused]] ssize_t w = ::write(wake_[1], &b, 1);
+    thread_.join();
+  }
+  Unpublish();
+  for (int* fd : {&master_, &slave_, &watch_, &wake_[0], &wake_[1]}) {
+    if (*fd >= 0) ::close(*fd);
+    *fd = -1;
+  }
+}
+
+std::string TransmitterSimulator::PortPath() const {
+  return linkPath_.empty() ? devicePath_ : linkPath_;
+}
+
+bool TransmitterSimulator::Publish(std::string* error) {
+  std::string dir = options_.portDirectory.empty() ? RuntimePortDirectory() : options_.portDirectory;
+  // Create every missing level private to this user.
+  for (size_t pos = 1; pos != std::string::npos;) {
+    pos = dir.find('/', pos + 1);
+    const std::string level = dir.substr(0, pos);
+    if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) {
+      if (error) *error = "cannot create " + level + ": " + std::strerror(errno);
+      return false;
+    }
+  }
+  for (int n = 0; n < 100; ++n) {
+    const std::string name = options_.linkName.empty() ? "sim-ttyV" + std::to_string(n) : options_.linkName;
+    const std::string path = dir + "/" + name;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (::symlink(devicePath_.c_str(), path.c_str()) == 0) {
+        linkPath_ = path;
+        return true;
+      }
+      if (errno != EEXIST) {
+        if (error) *error = "cannot create " + path + ": " + std::strerror(errno);
+        return false;
+      }
+      // A link left by a simulator that was killed points nowhere: take its name over.
+      struct stat st{};
+      if (::stat(path.c_str(), &st) == 0 || ::unlink(path.c_str()) != 0) break;
+    }
+    if (!options_.linkName.empty()) {
+      if (error) *error = path + " is in use";
+      return false;
+    }
+  }
+  if (error) *error = "no free link name in " + dir;
+  return false;
+}
+
+void TransmitterSimulator::Unpublish() {
+  if (linkPath_.empty()) return;
+  // Remove the link only while it is still ours.
+  char target[256];
+  const ssize_t n = ::readlink(linkPath_.c_str(), target, sizeof target - 1);
+  if (n > 0 && std::string_view(target, static_cast<size_t>(n)) == devicePath_) ::unlink(linkPath_.c_str());
+  linkPath_.clear();
+}
+
+// A master that opened the line exclusively and closed it without giving that up (or died)
+// would leave the line closed to everyone but root while this simulator holds it open.
+void TransmitterSimulator::ReleaseExclusive() {
+  alignas(inotify_event) char buf[1024];
+  bool closed = false;
+  for (;;) {
+    const ssize_t n = ::read(watch_, buf, sizeof buf);
+    if (n <= 0) break;
+    closed = true;
+  }
+  if (closed) ::ioctl(slave_, TIOCNXCL);
+}
+
+uint32_t TransmitterSimulator::LineBaud() const {
+  termios t{};
+  if (tcgetattr(slave_, &t) != 0) return 0;
+  const speed_t s = cfgetospeed(&t);
+  for (const auto& r : kRates) {
+    if (r.speed == s) return r.baud;
+  }
+  return 0;
+}
+
+TransmitterSimulator::Clock::duration TransmitterSimulator::Silence() const {
+  // 3.5 characters of 11 bits at the line's rate, at least 4 ms.
+  const uint32_t baud = std::max<uint32_t>(LineBaud(), 300);
+  const auto chars = std::chrono::microseconds(38500000ll / baud);
+  return std::max<Clock::duration>(chars, std::chrono::milliseconds(4));
+}
+
+double TransmitterSimulator::Seconds(Clock::time_point now) const {
+  return std::chrono::duration<double>(now - started_).count();
+}
+
+std::vector<uint8_t> TransmitterSimulator::Noise(size_t n) {
+  std::vector<uint8_t> out(std::max<size_t>(n, 4));
+  for (auto& b : out) {
+    noise_ ^= noise_ << 13;
+    noise_ ^= noise_ >> 7;
+    noise_ ^= noise_ << 17;
+    b = static_cast<uint8_t>(noise_ >> 24);
+  }
+  // Noise never passes for a frame.
+  if (out[0] == 0xFD) out[0] = 0x7F;
+  if (GoodCrc(out)) out.back() ^= 0x55;
+  return out;
+}
+
+void TransmitterSimulator::Serve() {
+  uint8_t buf[512];
+  for (;;) {
+    auto now = Clock::now();
+    int timeout = -1;
+    if (!input_.empty()) timeout = MillisUntil(lastByte_ + Silence(), now);
+    if (!output_.empty()) {
+      const int due = MillisUntil(output_.front().due, now);
+      timeout = timeout < 0 ? due : std::min(timeout, due);
+    }
+    pollfd fds[3] = {{master_, POLLIN, 0}, {wake_[0], POLLIN, 0}, {watch_, POLLIN, 0}};
+    const int r = ::poll(fds, watch_ >= 0 ? 3 : 2, timeout);
+    if (r < 0 && errno != EINTR) break;
+    now = Clock::now();
+    if (fds[1].revents) break;
+    if (watch_ >= 0 && fds[2].revents) ReleaseExclusive();
+    if (!input_.empty() && now - lastByte_ >= Silence()) OnSilence(now);
+    if (fds[0].revents & POLLIN) {
+      const ssize_t n = ::read(master_, buf, sizeof buf);
+      if (n > 0) OnBytes(buf, static_cast<size_t>(n), now);
+    }
+    Flush(now);
+  }
+}
+
+void TransmitterSimulator::OnBytes(const uint8_t* data, size_t n, Clock::time_point now) {
+  bool matched;
+  {
+    std::lock_guard lock(mutex_);
+    matched = LineBaud() == device_->Config().baud;
+  }
+  if (!matched) mismatched_ = true;
+  lastByte_ = now;
+  if (discarding_) return;
+  input_.insert(input_.end(), data, data + n);
+  if (mismatched_) return;  // heard as noise: answered when the burst is over
+  FrameByLength(now);
+  if (input_.size() > 1024) {
+    input_.clear();
+    discarding_ = true;
+  }
+}
+
+void TransmitterSimulator::FrameByLength(Clock::time_point now) {
+  while (!input_.empty() && !discarding_) {
+    const size_t length = RequestLength(input_.data(), input_.size());
+    if (length == kNeedMore || length == kBySilence || input_.size() < length) return;
+    std::vector<uint8_t> frame(input_.begin(), input_.begin() + static_cast<ptrdiff_t>(length));
+    if (!GoodCrc(frame)) {
+      // Not a frame after all: whatever follows is unframed until the line goes quiet.
+      Log({now, input_, {}, LineBaud(), true});
+      input_.clear();
+      discarding_ = true;
+      return;
+    }
+    input_.erase(input_.begin(), input_.begin() + static_cast<ptrdiff_t>(length));
+    Answer(frame, now);
+  }
+}
+
+void TransmitterSimulator::OnSilence(Clock::time_point now) {
+  std::vector<uint8_t> burst;
+  burst.swap(input_);
+  const bool mismatched = mismatched_;
+  const bool discarding = discarding_;
+  mismatched_ = false;
+  discarding_ = false;
+  if (discarding || burst.empty()) return;
+  if (mismatched) {
+    AnswerMismatch(burst, now);
+  } else {
+    Answer(burst, now);  // a function framed by silence, or a truncated request
+  }
+}
+
+void TransmitterSimulator::AnswerMismatch(const std::vector<uint8_t>& burst, Clock::time_point now) {
+  LogEntry entry{now, burst, {}, LineBaud(), false};
+  {
+    std::lock_guard lock(mutex_);
+    if (options_.mismatch == Mismatch::Garbage) entry.reply = Noise(burst.size() / 2 + 3);
+  }
+  if (!entry.reply.empty()) output_.push_back({now, entry.reply});
+  Log(std::move(entry));
+}
+
+void TransmitterSimulator::Answer(const std::vector<uint8_t>& frame, Clock::time_point now) {
+  LogEntry entry{now, frame, {}, LineBaud(), true};
+  std::vector<Burst> bursts;
+  {
+    std::lock_guard lock(mutex_);
+    Transmitter before = *device_;
+    tamsu::sim::Answer a = device_->Handle(frame.data(), frame.size(), Seconds(now));
+    std::vector<uint8_t> reply = std::move(a.reply);
+    Clock::time_point due = now;
+    if (!reply.empty() && !faults_.empty()) {
+      Fault& f = faults_.front();
+      switch (f.kind) {
+        case FaultKind::Silence:
+          *device_ = std::move(before);
+          a.after.reset();
+          reply.clear();
+          break;
+        case FaultKind::Exception:
+          *device_ = std::move(before);
+          a.after.reset();
+          reply = ExceptionReply(frame[0], frame[1], f.code);
+          break;
+        case FaultKind::BadCrc:
+          reply[reply.size() - 2] ^= 0xA5;
+          reply.back() ^= 0x5A;
+          break;
+        case FaultKind::WrongAddress:
+          reply[0] = static_cast<uint8_t>(reply[0] + 1);
+          SetCrc(reply);
+          break;
+        case FaultKind::Garbage:
+          reply = Noise(reply.size());
+          break;
+        case FaultKind::Delay:
+          due = now + std::chrono::milliseconds(f.millis);
+          break;
+        case FaultKind::Split: {
+          const size_t pieces = static_cast<size_t>(std::clamp<int>(f.pieces, 2, static_cast<int>(reply.size())));
+          size_t begin = 0;
+          for (size_t i = 0; i < pieces; ++i) {
+            const size_t end = reply.size() * (i + 1) / pieces;
+            bursts.push_back({now + i * std::chrono::milliseconds(f.millis),
+                              std::vector<uint8_t>(reply.begin() + static_cast<ptrdiff_t>(begin),
+                                                   reply.begin() + static_cast<ptrdiff_t>(end))});
+            begin = end;
+          }
+          break;
+        }
+      }
+      if (f.count != kAlways && --f.count <= 0) faults_.pop_front();
+    }
+    if (bursts.empty() && !reply.empty()) bursts.push_back({due, reply});
+    entry.reply = reply;
+    if (a.after) afterOutput_ = a.after;
+  }
+  for (auto& b : bursts) output_.push_back(std::move(b));
+  Log(std::move(entry));
+  if (output_.empty()) Flush(now);  // a change without a reply takes effect at once
+}
+
+void TransmitterSimulator::Flush(Clock::time_point now) {
+  while (!output_.empty() && output_.front().due <= now) {
+    auto& bytes = output_.front().bytes;
+    size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t w = ::write(master_, bytes.data() + done, bytes.size() - done);
+      if (w > 0) {
+        done += static_cast<size_t>(w);
+        continue;
+      }
+      if (w < 0 && errno == EAGAIN) {
+        pollfd p{master_, POLLOUT, 0};
+        if (::poll(&p, 1, 1000) > 0) continue;
+      }
+      break;  // the line is gone or stuck: this reply is lost, as on a real line
+    }
+    output_.pop_front();
+  }
+  if (output_.empty() && afterOutput_) {
+    std::lock_guard lock(mutex_);
+    device_->SetConfig(*afterOutput_);
+    afterOutput_.reset();
+  }
+}
+
+void TransmitterSimulator::Log(LogEntry entry) {
+  {
+    std::lock_guard lock(mutex_);
+    log_.push_back(std::move(entry));
+  }
+  logChanged_.notify_all();
+}
+
+bool TransmitterSimulator::SetRegister(uint16_t reg, uint16_t value) {
+  std::lock_guard lock(mutex_);
+  if (!device_ || !device_->Registers().Exists(reg)) return false;
+  return device_->Registers().Write(reg, value, Seconds(Clock::now()));
+}
+
+bool TransmitterSimulator::SetRegister32(uint16_t reg, uint32_t value) {
+  std::lock_guard lock(mutex_);
+  if (!device_ || !device_->Registers().Exists(reg) || !device_->Registers().Exists(reg + 1)) return false;
+  const double t = Seconds(Clock::now());
+  device_->Registers().Write(reg, static_cast<uint16_t>(value >> 16), t);
+  device_->Registers().Write(static_cast<uint16_t>(reg + 1), static_cast<uint16_t>(value), t);
+  return true;
+}
+
+std::optional<uint16_t> TransmitterSimulator::GetRegister(uint16_t reg) const {
+  std::lock_guard lock(mutex_);
+  if (!device_) return std::nullopt;
+  return device_->ReadRegister(reg, Seconds(Clock::now()));
+}
+
+void TransmitterSimulator::SetDrift(bool on) {
+  std::lock_guard lock(mutex_);
+  options_.drift = on;
+  if (device_) device_->Registers().SetDrift(on);
+}
+
+DeviceConfig TransmitterSimulator::Config() const {
+  std::lock_guard lock(mutex_);
+  return device_ ? device_->Config() : options_.device;
+}
+
+void TransmitterSimulator::SetConfig(const DeviceConfig& config) {
+  std::lock_guard lock(mutex_);
+  options_.device = config;
+  if (device_) device_->SetConfig(config);
+}
+
+void TransmitterSimulator::SetAddress(uint8_t address) {
+  DeviceConfig c = Config();
+  c.address = address;
+  SetConfig(c);
+}
+
+void TransmitterSimulator::SetBaud(uint32_t baud) {
+  DeviceConfig c = Config();
+  c.baud = baud;
+  SetConfig(c);
+}
+
+void TransmitterSimulator::SetProtocol(Protocol protocol) {
+  DeviceConfig c = Config();
+  c.protocol = protocol;
+  SetConfig(c);
+}
+
+void TransmitterSimulator::SetMismatch(Mismatch mismatch) {
+  std::lock_guard lock(mutex_);
+  options_.mismatch = mismatch;
+}
+
+void TransmitterSimulator::AddFault(const Fault& fault) {
+  std::lock_guard lock(mutex_);
+  if (fault.count == 0) return;
+  faults_.push_back(fault);
+}
+
+void TransmitterSimulator::ClearFaults() {
+  std::lock_guard lock(mutex_);
+  faults_.clear();
+}
+
+std::vector<LogEntry> TransmitterSimulator::RequestLog() const {
+  std::lock_guard lock(mutex_);
+  return log_;
+}
+
+void TransmitterSimulator::ClearLog() {
+  std::lock_guard lock(mutex_);
+  log_.clear();
+}
+
+bool TransmitterSimulator::WaitForRequests(size_t count, std::chrono::milliseconds timeout) const {
+  std::unique_lock lock(mutex_);
+  return logChanged_.wait_for(lock, timeout, [&] { return log_.size() >= count; });
+}
+
+}  // namespace tamsu::sim

@@ -1,0 +1,159 @@
+// A simulated transmitter behind a pseudo-terminal: the simulator serves the device side, the
+// tool (or any Modbus master) opens the other side as its serial port. It runs on its own
+// thread; tests drive it in-process through this class, the tamsu-sim program from the
+// command line.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "sim/transmitter.h"
+
+namespace tamsu::sim {
+
+enum class FaultKind : uint8_t {
+  Silence,       // no reply, and the request has no effect (the device did not hear it)
+  BadCrc,        // the reply with its CRC bytes spoiled
+  WrongAddress,  // the reply as if from the next address (CRC good)
+  Exception,     // an exception reply with `code`; the request has no effect
+  Split,         // the reply in `pieces` bursts, `millis` apart
+  Delay,         // the reply after `millis`
+  Garbage,       // noise bytes instead of the reply
+};
+
+constexpr int kAlways = -1;
+
+struct Fault {
+  FaultKind kind = FaultKind::Silence;
+  int count = 1;  // how many answered requests it spoils; kAlways: every one
+  int millis = 0;
+  uint8_t code = kDeviceFailure;
+  int pieces = 2;
+};
+
+// "KIND[:PARAM][@N]", KIND one of silence, badcrc, wrongaddress, exception (PARAM: code),
+// split (PARAM: gap ms), delay (PARAM: ms), garbage; N a count or "always" (the default).
+std::optional<Fault> ParseFault(std::string_view text);
+
+// What a device at another rate than the line's sends back for a request.
+enum class Mismatch : uint8_t { Garbage, Silence };
+
+struct SimulatorOptions {
+  std::string profile = "generic";
+  DeviceConfig device{};
+  Mismatch mismatch = Mismatch::Garbage;
+  bool drift = true;  // false: live values hold their table values
+  // Publish the port as a link in the port directory the tool lists.
+  bool publish = false;
+  std::string portDirectory;  // empty: RuntimePortDirectory()
+  std::string linkName;       // empty: the first free "sim-ttyV<N>"
+};
+
+struct LogEntry {
+  std::chrono::steady_clock::time_point time;  // when the request was complete
+  std::vector<uint8_t> request;                 // the bytes framed as one request
+  std::vector<uint8_t> reply;                   // everything sent back for it (all bursts)
+  uint32_t lineBaud = 0;                        // the rate the master had set on the line
+  bool rateMatched = true;                      // false: heard at another rate than the device's
+};
+
+class TransmitterSimulator {
+ public:
+  explicit TransmitterSimulator(SimulatorOptions options = {});
+  ~TransmitterSimulator();  // Stop()
+  TransmitterSimulator(const TransmitterSimulator&) = delete;
+  TransmitterSimulator& operator=(const TransmitterSimulator&) = delete;
+
+  // Creates the pseudo-terminal, publishes it when asked, starts serving. False with a reason
+  // (unknown profile, no pseudo-terminal, link not created).
+  bool Start(std::string* error = nullptr);
+  // Stops serving, closes the pseudo-terminal, removes the published link. Idempotent.
+  void Stop();
+  bool Running() const { return thread_.joinable(); }
+
+  // The path a master opens: the published link, or the pseudo-terminal itself.
+  std::string PortPath() const;
+  std::string DevicePath() const { return devicePath_; }  // /dev/pts/N
+  std::string LinkPath() const { return linkPath_; }      // empty when not published
+
+  // Registers. A written live value holds from then on.
+  bool SetRegister(uint16_t reg, uint16_t value);  // false: the profile has no such register
+  bool SetRegister32(uint16_t reg, uint32_t value);  // high word at reg
+  std::optional<uint16_t> GetRegister(uint16_t reg) const;
+  void SetDrift(bool on);
+
+  // Device configuration (address, rate, protocol, comm block); takes effect at once.
+  DeviceConfig Config() const;
+  void SetConfig(const DeviceConfig& config);
+  void SetAddress(uint8_t address);
+  void SetBaud(uint32_t baud);
+  void SetProtocol(Protocol protocol);
+  void SetMismatch(Mismatch mismatch);
+
+  // Faults apply in the order added; each spoils its count of answered requests.
+  void AddFault(const Fault& fault);
+  void ClearFaults();
+
+  std::vector<LogEntry> RequestLog() const;
+  void ClearLog();
+  // Waits (on a condition, no polling) until the log holds at least `count` entries.
+  bool WaitForRequests(size_t count, std::chrono::milliseconds timeout) const;
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  struct Burst {
+    Clock::time_point due;
+    std::vector<uint8_t> bytes;
+  };
+
+  void Serve();
+  void OnBytes(const uint8_t* data, size_t n, Clock::time_point now);
+  void OnSilence(Clock::time_point now);
+  void FrameByLength(Clock::time_point now);
+  void Answer(const std::vector<uint8_t>& frame, Clock::time_point now);
+  void AnswerMismatch(const std::vector<uint8_t>& burst, Clock::time_point now);
+  void Log(LogEntry entry);
+  void Flush(Clock::time_point now);
+  uint32_t LineBaud() const;
+  Clock::duration Silence() const;
+  std::vector<uint8_t> Noise(size_t n);
+  double Seconds(Clock::time_point now) const;
+  bool Publish(std::string* error);
+  void Unpublish();
+  void ReleaseExclusive();
+
+  SimulatorOptions options_;
+  std::optional<Transmitter> device_;
+  mutable std::mutex mutex_;  // device_, faults_, log_, options_.mismatch
+  mutable std::condition_variable logChanged_;
+  std::deque<Fault> faults_;
+  std::vector<LogEntry> log_;
+  uint64_t noise_ = 0x9E3779B97F4A7C15ull;
+
+  int master_ = -1;
+  int slave_ = -1;   // held so the device side stays healthy while the master side is closed
+  int watch_ = -1;   // inotify on the slave: the master side closing
+  int wake_[2] = {-1, -1};
+  std::string devicePath_;
+  std::string linkPath_;
+  std::thread thread_;
+  Clock::time_point started_{};
+
+  // Serving thread only.
+  std::vector<uint8_t> input_;
+  Clock::time_point lastByte_{};
+  bool discarding_ = false;  // garbage seen: drop everything until the line is quiet
+  bool mismatched_ = false;  // the bytes of this burst came at another rate
+  std::deque<Burst> output_;
+  std::optional<DeviceConfig> afterOutput_;  // applied when the queued reply has left
+};
+
+}  // namespace tamsu::sim
