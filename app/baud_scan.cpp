@@ -1,0 +1,120 @@
+#include "app/baud_scan.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "modbus/frames.h"
+
+namespace tamsu {
+
+namespace {
+
+// Full-width colons, as the device maker's texts have them.
+constexpr char kColon[] = "\xEF\xBC\x9A";
+
+std::string Format(const char* pattern, int address, int baud) {
+  char text[160];
+  std::snprintf(text, sizeof text, pattern, kColon, address, kColon, baud);
+  return text;
+}
+
+}  // namespace
+
+BaudScan::BaudScan(Link& link, ModbusMaster& master, MessageSink& messages, DeviceConfig& config,
+                   ScanControls controls)
+    : link_(link), master_(master), messages_(messages), config_(config), controls_(std::move(controls)) {}
+
+void BaudScan::ShowControls(bool enabled) {
+  if (controls_.enableScanControls) controls_.enableScanControls(enabled);
+}
+
+bool BaudScan::OpenAt(const std::string& devicePath, uint32_t baud) {
+  if (link_.ReopenPort(devicePath, baud) == 0) return false;
+  link_.PortOpen = 1;
+  ShowControls(false);
+  return true;
+}
+
+bool BaudScan::TryLegacy() {
+  const size_t length = BuildLegacyQuery(link_.TxFrame.data());
+  const size_t n = master_.Exchange(length);
+  if (n <= 3) return false;
+  const auto reply = ParseLegacyReply(link_.RxFrame.data(), n);
+  if (!reply) return false;
+  link_.CurrentAddress = reply->address;
+  config_.DetectedBaud = static_cast<int32_t>(reply->baud);
+  return true;
+}
+
+bool BaudScan::TryBlock(uint8_t address) {
+  const size_t length = BuildCommParamRead(link_.TxFrame.data(), address);
+  const size_t n = master_.Exchange(length);
+  if (n <= 3) return false;
+  const auto reply = ParseCommParamReply(link_.RxFrame.data(), n);
+  if (!reply) return false;
+  foundAddress_ = reply->address;
+  link_.CurrentAddress = reply->address;
+  config_.DetectedBaud = static_cast<int32_t>(reply->baud);
+  config_.ParityCode = reply->ParityCode;
+  config_.CommReg3 = reply->CommReg3;
+  config_.CommReg4 = reply->CommReg4;
+  config_.ReportedBaudCode = reply->baudCode;
+  return true;
+}
+
+void BaudScan::ReportBlock(ConfigMode mode) {
+  if (controls_.showDevice) controls_.showDevice(foundAddress_, config_.DetectedBaud);
+  const bool any255 = mode == ConfigMode::Any255;
+  std::string text = Format(any255 ? "Soil Transmitter\r\nAddress%s%d  BaudRate%s%d\r\n"
+                                   : "Soil Transmitter\r\nAddress%s%d  Baudrate%s%d\r\n",
+                            foundAddress_, config_.DetectedBaud);
+  text += ParityText(config_.ParityCode);
+  if (config_.CommReg3 == 0 && config_.CommReg4 == 1) {
+    messages_.ShowMessage(text, any255 ? "Test Result" : "Test Results", MessageIcon::None);
+  } else {
+    text += "\r\nStop bit exception,please reconfigure address or baud rate";
+    messages_.ShowMessage(text, "Abnormal test results", MessageIcon::Question);
+  }
+  ShowControls(true);
+  if (controls_.enableDeviceButtons) controls_.enableDeviceButtons();
+  config_.mode = mode;
+  // From now on every request goes to the address the device answers on in this mode.
+  link_.CurrentAddress = any255 ? 255 : 0;
+}
+
+ScanOutcome BaudScan::TestBaudRate(const std::string& devicePath) {
+  config_.mode = ConfigMode::Legacy;
+  auto openFailed = [this] {
+    messages_.ShowMessage(kOpenFailedText, kWarningCaption, MessageIcon::Question);
+    ShowControls(true);
+    return ScanOutcome::OpenFailed;
+  };
+
+  for (uint32_t baud : kLegacyRates) {
+    if (!OpenAt(devicePath, baud)) return openFailed();
+    if (!TryLegacy()) continue;
+    if (controls_.showDevice) controls_.showDevice(link_.CurrentAddress, config_.DetectedBaud);
+    messages_.ShowMessage(Format("Device address%s%d  BaudRate%s%d", link_.CurrentAddress, config_.DetectedBaud),
+                          "Test Result", MessageIcon::None);
+    ShowControls(true);
+    if (controls_.enableDeviceButtons) controls_.enableDeviceButtons();
+    return ScanOutcome::Legacy;
+  }
+
+  if (!OpenAt(devicePath, kBlockRate)) return openFailed();
+  if (TryBlock(255)) {
+    ReportBlock(ConfigMode::Any255);
+    return ScanOutcome::Any255;
+  }
+
+  if (!OpenAt(devicePath, kBlockRate)) return openFailed();
+  if (TryBlock(0)) {
+    ReportBlock(ConfigMode::Any0);
+    return ScanOutcome::Any0;
+  }
+  ShowControls(true);
+  messages_.ShowMessage("End of Test UnKnow BaudRate", "Test Result", MessageIcon::None);
+  return ScanOutcome::Unknown;
+}
+
+}  // namespace tamsu

@@ -1,0 +1,33 @@
+#include "app/qt_message_sink.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace tamsu {
+
+namespace {
+
+QMessageBox::Icon ToQt(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Exclamation: return QMessageBox::Warning;
+    case MessageIcon::Question: return QMessageBox::Question;
+    case MessageIcon::Information: return QMessageBox::Information;
+    case MessageIcon::None: break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+void QtMessageSink::ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) {
+  QWidget* parent = parent_ ? parent_.data() : QApplication::activeWindow();
+  QMessageBox box(ToQt(icon), QString::fromStdString(caption),
+                  // Line breaks arrive in the device maker's CR LF; Qt lays out LF.
+                  QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+                  QMessageBox::Ok, parent);
+  box.setTextFormat(Qt::PlainText);
+  box.setObjectName(QStringLiteral("messageBox"));
+  box.exec();
+}
+
+}  // namespace tamsu
