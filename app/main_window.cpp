@@ -1,0 +1,484 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSerialPortInfo>
+#include <QShortcut>
+#include <QTabWidget>
+#include <QTimer>
+#include <algorithm>
+#include <vector>
+
+#include "app/categories.h"
+#include "app/dialog_units.h"
+#include "modbus/frames.h"
+#include "modbus/number_text.h"
+#include "serial/port_directory.h"
+
+// The resources live in a static library; nothing else would pull them into the program.
+static void InitAppResources() { Q_INIT_RESOURCE(app); }
+
+namespace tamsu {
+
+namespace {
+
+constexpr char kVersionLine[] = "Version 0.1.0";
+// A tick of timer 1 that was already due while an Inquire blocked the window comes this soon
+// after it; it must not clear the latch before the presses queued meanwhile are ignored.
+constexpr auto kLatchGrace = std::chrono::milliseconds(50);
+
+// Its id as object name and, since object names do not reach the accessibility bus, also as
+// accessible description; the accessible name says what the control is for.
+void Tag(QWidget* widget, int id, const QString& name) {
+  widget->setObjectName(QString::number(id));
+  widget->setAccessibleDescription(QStringLiteral("id:%1").arg(id));
+  widget->setAccessibleName(name);
+}
+
+QGroupBox* Group(QWidget* parent, const DialogUnits& du, const char* name, const QString& caption, int x,
+                 int y, int w, int h) {
+  auto* box = new QGroupBox(caption, parent);
+  box->setObjectName(QString::fromLatin1(name));
+  box->setGeometry(du.Rect(x, y, w, h));
+  return box;
+}
+
+QPushButton* Button(QWidget* parent, const DialogUnits& du, int id, const QString& text, const QString& name,
+                    int x, int y, int w, int h) {
+  auto* button = new QPushButton(text, parent);
+  Tag(button, id, name);
+  button->setGeometry(du.Rect(x, y, w, h));
+  return button;
+}
+
+QLineEdit* Edit(QWidget* parent, const DialogUnits& du, int id, const QString& name, int x, int y, int w,
+                int h) {
+  auto* edit = new QLineEdit(parent);
+  Tag(edit, id, name);
+  edit->setGeometry(du.Rect(x, y, w, h));
+  return edit;
+}
+
+// Serial-core ports that the kernel reserves without hardware behind them (most ttyS*) report
+// the port type 0 (unknown); listing them would only offer ports that never answer.
+bool IsPhantomPort(const QString& name) {
+  if (!name.startsWith(QLatin1String("ttyS"))) return false;
+  QFile type(QStringLiteral("/sys/class/tty/%1/type").arg(name));
+  if (!type.open(QIODevice::ReadOnly)) return false;
+  return type.readAll().trimmed() == "0";
+}
+
+struct PortEntry {
+  std::string name;
+  std::string path;
+  std::string hint;
+};
+
+}  // namespace
+
+QIcon AppIcon() {
+  InitAppResources();
+  return QIcon(QStringLiteral(":/app-icon.svg"));
+}
+
+void PortListBox::showPopup() {
+  if (beforePopup) beforePopup();
+  QComboBox::showPopup();
+}
+
+MainWindow::MainWindow(AppContext& context, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      context_(context),
+      link_(context.link),
+      master_(context.link) {
+  setObjectName(QStringLiteral("MainWindow"));
+  setWindowTitle(QString::fromLatin1(kAppTitle));
+  setWindowIcon(AppIcon());
+  setFont(DialogFont());
+  const DialogUnits du(font());
+  setFixedSize(du.Size(473, 397));
+
+  BuildBand();
+  BuildCategories();
+
+  auto* about = new QAction(QString::fromLatin1(kAboutMenuText), this);
+  about->setObjectName(QStringLiteral("aboutAction"));
+  about->setShortcut(QKeySequence(Qt::Key_F1));
+  about->setShortcutContext(Qt::WindowShortcut);
+  connect(about, &QAction::triggered, this, &MainWindow::ShowAbout);
+  addAction(about);
+
+  RefreshPortList();
+  if (portList_->count() > 0) portList_->setCurrentIndex(0);
+  config_ = DeviceConfig{};
+  EnableDeviceButtons(false);
+
+  timer1_ = new QTimer(this);
+  timer1_->setObjectName(QStringLiteral("timer1"));
+  connect(timer1_, &QTimer::timeout, this, &MainWindow::ClearInquireLatch);
+  timer1_->start(300);
+  timer5_ = new QTimer(this);
+  timer5_->setObjectName(QStringLiteral("timer5"));
+  connect(timer5_, &QTimer::timeout, this, [this] { categories_->RealTimeDispatch(categoryTabs_->currentIndex()); });
+  timer5_->start(1000);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::BuildBand() {
+  const DialogUnits du(font());
+  auto* band = Group(this, du, "connectionBand", QString(), 7, 7, 459, 64);
+  band->setAccessibleName(QStringLiteral("Connection"));
+  Group(this, du, "serialNumberGroup", QStringLiteral("Serial Number"), 15, 22, 135, 40);
+  Group(this, du, "deviceGroup", QStringLiteral("Device"), 159, 22, 150, 40);
+  Group(this, du, "setBaudRateGroup", QStringLiteral("Set Baud Rate"), 314, 22, 148, 40);
+
+  portList_ = new PortListBox(this);
+  Tag(portList_, 1000, QStringLiteral("Serial port"));
+  // The list's closed height is that of the edit boxes beside it; the rest of its 134 units
+  // is room for the dropped list.
+  portList_->setGeometry(du.Rect(23, 36, 44, 12));
+  portList_->setMaxVisibleItems(std::max(1, (du.Y(134) - du.Y(12)) / std::max(1, du.Y(10))));
+  portList_->beforePopup = [this] { RefreshPortList(); };
+  connect(portList_, &QComboBox::currentIndexChanged, this,
+          [this](int index) { portList_->setToolTip(portList_->itemData(index, Qt::ToolTipRole).toString()); });
+
+  testButton_ = Button(this, du, 1001, QStringLiteral("Test Baud Rate"), QStringLiteral("Test Baud Rate"), 76, 31,
+                       65, 22);
+  addressBox_ = Edit(this, du, 1002, QStringLiteral("Device address"), 165, 36, 44, 12);
+  inquireAddress_ = Button(this, du, 1004, QStringLiteral("Inquire"), QStringLiteral("Inquire Device"), 213, 35,
+                           42, 14);
+  setAddress_ = Button(this, du, 1005, QStringLiteral("Set up"), QStringLiteral("Set up Device"), 261, 35, 42, 14);
+  baudBox_ = Edit(this, du, 1003, QStringLiteral("Baud rate"), 320, 36, 44, 12);
+  inquireBaud_ = Button(this, du, 1006, QStringLiteral("Inquire"), QStringLiteral("Inquire Set Baud Rate"), 367,
+                        35, 42, 14);
+  setBaud_ = Button(this, du, 1007, QStringLiteral("Set up"), QStringLiteral("Set up Set Baud Rate"), 414, 35, 42,
+                    14);
+
+  connect(testButton_, &QPushButton::clicked, this, [this] { TestBaudRate(); });
+  connect(inquireAddress_, &QPushButton::clicked, this, &MainWindow::InquireDevice);
+  connect(inquireBaud_, &QPushButton::clicked, this, &MainWindow::InquireDevice);
+  connect(setAddress_, &QPushButton::clicked, this, &MainWindow::SetDeviceAddress);
+  connect(setBaud_, &QPushButton::clicked, this, &MainWindow::SetDeviceBaud);
+}
+
+void MainWindow::BuildCategories() {
+  const DialogUnits du(font());
+  categoryTabs_ = new QTabWidget(this);
+  Tag(categoryTabs_, 1008, QStringLiteral("Categories"));
+  categoryTabs_->setGeometry(du.Rect(7, 85, 459, 305));
+  categoryTabs_->setUsesScrollButtons(true);
+  categoryTabs_->setElideMode(Qt::ElideNone);
+  categories_ = std::make_unique<CategorySet>(context_, categoryTabs_);
+  for (int i = 0; i < categories_->Count(); ++i) {
+    QString caption = categories_->Caption(i);
+    // A tab shows "&" only when written twice; a single one would make a shortcut.
+    categoryTabs_->addTab(categories_->Page(i), caption.replace(QLatin1Char('&'), QStringLiteral("&&")));
+  }
+  categoryTabs_->setCurrentIndex(0);
+}
+
+std::string MainWindow::SelectedPortPath() const {
+  if (portList_->currentIndex() < 0) return {};
+  return portList_->currentData().toString().toStdString();
+}
+
+void MainWindow::RefreshPortList() {
+  const std::string selected = SelectedPortPath();
+  const std::string held = link_.Port.IsOpen() ? link_.Port.Settings().devicePath : std::string();
+
+  std::vector<PortEntry> entries;
+  auto consider = [&](const std::string& name, const std::string& path) {
+    for (const auto& e : entries)
+      if (e.path == path) return;
+    if (path == held) {  // ours: it looks busy to a probe, yet it is the one in use
+      entries.push_back({name, path, {}});
+      return;
+    }
+    const PortProbe probe = ProbePort(path);
+    switch (probe.status) {
+      case PortStatus::Available: entries.push_back({name, path, {}}); break;
+      case PortStatus::NoPermission: entries.push_back({name, path, probe.hint}); break;
+      case PortStatus::Missing:
+      case PortStatus::Busy: break;
+    }
+  };
+  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+    if (IsPhantomPort(info.portName())) continue;
+    consider(info.portName().toStdString(), info.systemLocation().toStdString());
+  }
+  for (const VirtualPort& port : ListVirtualPorts()) consider(port.name, port.devicePath);
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const PortEntry& a, const PortEntry& b) { return NaturalLess(a.name, b.name); });
+
+  const QSignalBlocker blocker(portList_);
+  portList_->clear();
+  int keep = -1;
+  for (const auto& e : entries) {
+    portList_->addItem(QString::fromStdString(e.name), QString::fromStdString(e.path));
+    const int index = portList_->count() - 1;
+    if (!e.hint.empty()) portList_->setItemData(index, QString::fromStdString(e.hint), Qt::ToolTipRole);
+    if (!selected.empty() && e.path == selected) keep = index;
+  }
+  portList_->setEnabled(!entries.empty());
+  if (!entries.empty()) portList_->setCurrentIndex(keep >= 0 ? keep : 0);
+  portList_->setToolTip(portList_->currentIndex() >= 0
+                            ? portList_->itemData(portList_->currentIndex(), Qt::ToolTipRole).toString()
+                            : QString());
+}
+
+void MainWindow::EnableDeviceButtons(bool on) {
+  for (QPushButton* b : {inquireAddress_, setAddress_, inquireBaud_, setBaud_}) b->setEnabled(on);
+}
+
+ScanOutcome MainWindow::TestBaudRate() {
+  ScanControls controls;
+  controls.enableScanControls = [this](bool on) {
+    testButton_->setEnabled(on);
+    // An empty list stays disabled.
+    portList_->setEnabled(on && portList_->count() > 0);
+  };
+  controls.showDevice = [this](int address, int baud) {
+    addressBox_->setText(QString::number(address));
+    baudBox_->setText(QString::number(baud));
+  };
+  controls.enableDeviceButtons = [this] { EnableDeviceButtons(true); };
+  BaudScan scan(link_, master_, context_.messages, config_, std::move(controls));
+  return scan.TestBaudRate(SelectedPortPath());
+}
+
+void MainWindow::InquireDevice() {
+  if (inquireLatch_) return;
+  inquireLatch_ = true;
+  inquireRunning_ = true;
+  addressBox_->setText(QStringLiteral(" "));
+  baudBox_->setText(QStringLiteral(" "));
+
+  uint8_t* tx = link_.TxFrame.data();
+  const size_t length = config_.mode == ConfigMode::Legacy   ? BuildLegacyQuery(tx)
+                        : config_.mode == ConfigMode::Any255 ? BuildCommParamRead(tx, 255)
+                                                             : BuildCommParamRead(tx, 0);
+  const size_t n = Exchange(length);
+  const uint8_t* rx = link_.RxFrame.data();
+  int address = -1;
+  if (n > 3 && config_.mode == ConfigMode::Legacy) {
+    if (auto reply = ParseLegacyReply(rx, n)) {
+      link_.CurrentAddress = reply->address;
+      config_.DetectedBaud = static_cast<int32_t>(reply->baud);
+      address = reply->address;
+    }
+  } else if (n > 3) {
+    if (auto reply = ParseCommParamReply(rx, n)) {
+      config_.DetectedBaud = static_cast<int32_t>(reply->baud);
+      config_.ParityCode = reply->ParityCode;
+      config_.CommReg3 = reply->CommReg3;
+      config_.CommReg4 = reply->CommReg4;
+      config_.ReportedBaudCode = reply->baudCode;
+      address = reply->address;
+      // Requests keep going to the address the device answers on in this mode.
+      link_.CurrentAddress = config_.mode == ConfigMode::Any255 ? 255 : 0;
+    }
+  }
+  if (address >= 0) {
+    addressBox_->setText(QString::number(address));
+    baudBox_->setText(QString::number(config_.DetectedBaud));
+  }
+  inquireRunning_ = false;
+  inquireEnded_ = std::chrono::steady_clock::now();
+}
+
+void MainWindow::ClearInquireLatch() {
+  if (inquireRunning_) return;
+  if (std::chrono::steady_clock::now() - inquireEnded_ < kLatchGrace) return;
+  inquireLatch_ = false;
+}
+
+void MainWindow::SetDeviceAddress() {
+  MessageSink& sink = context_.messages;
+  const uint8_t address = static_cast<uint8_t>(DialogInt(addressBox_->text().toStdString()) & 0xFF);
+  if (address == 0) {
+    sink.ShowMessage("Address Cannot be 0", kAppTitle, MessageIcon::None);
+    return;
+  }
+  uint8_t* tx = link_.TxFrame.data();
+  const ConfigMode mode = config_.mode;
+  size_t length = 0;
+  switch (mode) {
+    // The rate is written back as the device reported it, so an address change never moves it.
+    case ConfigMode::Any255: length = BuildCommParamWrite(tx, 255, address, config_.ReportedBaudCode); break;
+    case ConfigMode::Any0: length = BuildCommParamWrite(tx, 0, address, config_.ReportedBaudCode); break;
+    case ConfigMode::Legacy: length = BuildLegacySetAddress(tx, address); break;
+  }
+  const size_t n = Exchange(length);
+  if (n <= 3) {
+    sink.ShowMessage("Address setting failed!", mode == ConfigMode::Any0 ? "Warnging" : kWarningCaption,
+                     MessageIcon::Question);
+    return;
+  }
+  const uint8_t* rx = link_.RxFrame.data();
+  if (mode == ConfigMode::Legacy) {
+    const auto reply = ParseLegacyReply(rx, n);
+    if (!reply) {
+      sink.ShowMessage("Address setting failed!", kWarningCaption, MessageIcon::Question);
+      return;
+    }
+    link_.CurrentAddress = reply->address;
+    config_.DetectedBaud = static_cast<int32_t>(reply->baud);
+    sink.ShowMessage("Address set successfully", kAppTitle, MessageIcon::None);
+    return;
+  }
+  if (!CheckReplyCrc(rx, n)) {
+    sink.ShowMessage("Address setting failed!", kWarningCaption, MessageIcon::Question);
+    return;
+  }
+  sink.ShowMessage(mode == ConfigMode::Any255 ? "Address set successfully!" : "Address set successfully", kAppTitle,
+                   MessageIcon::None);
+}
+
+void MainWindow::SetDeviceBaud() {
+  MessageSink& sink = context_.messages;
+  const uint8_t address = static_cast<uint8_t>(DialogInt(addressBox_->text().toStdString()) & 0xFF);
+  if (address == 0) {
+    sink.ShowMessage("Address cannot be 0", kAppTitle, MessageIcon::None);
+    return;
+  }
+  const int32_t baud = DialogInt(baudBox_->text().toStdString());
+  if (baud != 2400 && baud != 4800 && baud != 9600) {
+    sink.ShowMessage("Baudrate Error", kAppTitle, MessageIcon::None);
+    return;
+  }
+  const auto code = static_cast<uint8_t>(BaudCodeOf(static_cast<uint32_t>(baud)));
+  uint8_t* tx = link_.TxFrame.data();
+  const ConfigMode mode = config_.mode;
+  size_t length = 0;
+  switch (mode) {
+    case ConfigMode::Any255: length = BuildCommParamWrite(tx, 255, address, code); break;
+    case ConfigMode::Any0: length = BuildCommParamWrite(tx, 0, address, code); break;
+    case ConfigMode::Legacy: length = BuildLegacySetBaud(tx, code); break;
+  }
+  const size_t n = Exchange(length);
+  const uint8_t* rx = link_.RxFrame.data();
+  std::optional<LegacyReply> legacy;
+  bool accepted = false;
+  if (n > 3) {
+    if (mode == ConfigMode::Legacy) {
+      legacy = ParseLegacyReply(rx, n);
+      accepted = legacy.has_value();
+    } else {
+      accepted = CheckReplyCrc(rx, n);
+    }
+  }
+  if (!accepted) {
+    sink.ShowMessage("Baudrate setting failed!", kWarningCaption, MessageIcon::Question);
+    return;
+  }
+  if (mode != ConfigMode::Legacy) {
+    // The device took the new code; a later address-only write must keep it.
+    config_.ReportedBaudCode = code;
+    sink.ShowMessage("Baudrate set successfully", kAppTitle, MessageIcon::None);
+    return;
+  }
+  link_.CurrentAddress = legacy->address;
+  config_.DetectedBaud = static_cast<int32_t>(legacy->baud);
+  sink.ShowMessage("Baudrate set successfully", kAppTitle, MessageIcon::None);
+  // The device now talks at the new rate: follow it on the port it was found on (the list's
+  // selection may have moved since the scan).
+  std::string path = link_.Port.Settings().devicePath;
+  if (path.empty()) path = SelectedPortPath();
+  if (link_.ReopenPort(path, static_cast<uint32_t>(baud)) == 0) {
+    // Say so: otherwise every page would only report a closed port with no hint why.
+    sink.ShowMessage(kOpenFailedText, kWarningCaption, MessageIcon::Question);
+  }
+}
+
+void MainWindow::ShowAbout() {
+  AboutBox box(this);
+  box.exec();
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+  // Pages below the band keep their own right click.
+  if (categoryTabs_->geometry().contains(event->pos())) {
+    event->ignore();
+    return;
+  }
+  QMenu menu(this);
+  menu.setObjectName(QStringLiteral("windowMenu"));
+  menu.addActions(actions());
+  menu.exec(event->globalPos());
+}
+
+bool MainWindow::OwnControlHasFocus() const {
+  for (const QWidget* w = focusWidget(); w && w != this; w = w->parentWidget()) {
+    for (int i = 0; i < categories_->Count(); ++i)
+      if (w == categories_->Page(i)) return false;
+  }
+  return true;
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  // The window behaves as the dialog it is: on its own controls Esc closes it, and Enter
+  // presses the focused button or else closes it. Keys in the device pages stay there.
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  const bool escape = event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier;
+  if ((enter || escape) && OwnControlHasFocus()) {
+    if (enter) {
+      if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+        if (button->isEnabled()) button->click();
+        return;
+      }
+    }
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+  // With no port at start the list is disabled and cannot drop down; look again whenever the
+  // user comes back to the window, so an adapter plugged in meanwhile appears.
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && portList_ && portList_->count() == 0)
+    RefreshPortList();
+  QWidget::changeEvent(event);
+}
+
+AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("AboutBox"));
+  setWindowTitle(QStringLiteral("About Tamsu Tools Configuration Software"));
+  setFont(DialogFont());
+  const DialogUnits du(font());
+  setFixedSize(du.Size(235, 55));
+
+  auto* icon = new QLabel(this);
+  icon->setObjectName(QStringLiteral("aboutIcon"));
+  const QRect iconRect = du.Rect(11, 17, 20, 20);
+  const int side = std::min(iconRect.width(), iconRect.height());
+  icon->setGeometry(QRect(iconRect.topLeft(), QSize(side, side)));
+  icon->setPixmap(AppIcon().pixmap(QSize(side, side), devicePixelRatioF()));
+  icon->setAccessibleName(QStringLiteral("Icon"));
+
+  auto* name = new QLabel(QString::fromLatin1(kAppTitle), this);
+  name->setObjectName(QStringLiteral("aboutName"));
+  name->setGeometry(du.Rect(40, 14, 135, 8));
+  auto* version = new QLabel(QString::fromLatin1(kVersionLine), this);
+  version->setObjectName(QStringLiteral("aboutVersion"));
+  version->setGeometry(du.Rect(40, 26, 135, 8));
+
+  auto* yes = new QPushButton(QStringLiteral("Yes"), this);
+  yes->setObjectName(QStringLiteral("aboutYes"));
+  yes->setAccessibleName(QStringLiteral("Yes"));
+  yes->setGeometry(du.Rect(178, 7, 50, 14));
+  yes->setDefault(true);
+  connect(yes, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+}  // namespace tamsu

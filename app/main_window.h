@@ -1,0 +1,106 @@
+// The one window of the tool: the connection band (port list, scan, device address and baud
+// rate) above the fifteen category tabs, and the two timers that drive the pages.
+#pragma once
+
+#include <QComboBox>
+#include <QDialog>
+#include <QWidget>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/app_context.h"
+#include "app/baud_scan.h"
+#include "modbus/modbus_master.h"
+
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+
+namespace tamsu {
+
+class CategorySet;
+
+inline constexpr char kAppTitle[] = "Tamsu Tools Configuration Software";
+inline constexpr char kAboutMenuText[] = "Tamsu Tools Configuration Software(&A)...";
+
+// The drop-down port list; it asks for a refill each time its pop-up opens, so a port plugged
+// in after start shows up without a restart.
+class PortListBox : public QComboBox {
+  Q_OBJECT
+ public:
+  using QComboBox::QComboBox;
+  std::function<void()> beforePopup;
+  void showPopup() override;
+};
+
+class MainWindow : public QWidget {
+  Q_OBJECT
+ public:
+  explicit MainWindow(AppContext& context, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // Handlers, public so tests can drive them the way the buttons do.
+  void RefreshPortList();
+  ScanOutcome TestBaudRate();
+  void InquireDevice();
+  void SetDeviceAddress();
+  void SetDeviceBaud();
+  void ShowAbout();
+
+  const DeviceConfig& Config() const { return config_; }
+  bool InquireLatch() const { return inquireLatch_; }
+  CategorySet& Categories() { return *categories_; }
+  // The device path of the selected port list entry ("" when the list is empty).
+  std::string SelectedPortPath() const;
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void BuildBand();
+  void BuildCategories();
+  void EnableDeviceButtons(bool on);
+  void ClearInquireLatch();
+  // Sends TxFrame[0..length) and returns the reply length in RxFrame.
+  size_t Exchange(size_t length) { return master_.Exchange(length); }
+  bool OwnControlHasFocus() const;
+
+  AppContext& context_;
+  Link& link_;
+  ModbusMaster master_;
+  DeviceConfig config_;
+  std::unique_ptr<CategorySet> categories_;
+
+  PortListBox* portList_ = nullptr;
+  QPushButton* testButton_ = nullptr;
+  QLineEdit* addressBox_ = nullptr;
+  QLineEdit* baudBox_ = nullptr;
+  QPushButton* inquireAddress_ = nullptr;
+  QPushButton* setAddress_ = nullptr;
+  QPushButton* inquireBaud_ = nullptr;
+  QPushButton* setBaud_ = nullptr;
+  QTabWidget* categoryTabs_ = nullptr;
+  QTimer* timer1_ = nullptr;
+  QTimer* timer5_ = nullptr;
+
+  bool inquireLatch_ = false;
+  bool inquireRunning_ = false;
+  std::chrono::steady_clock::time_point inquireEnded_{};
+};
+
+// "About Tamsu Tools Configuration Software": icon, name, version line, "Yes".
+class AboutBox : public QDialog {
+  Q_OBJECT
+ public:
+  explicit AboutBox(QWidget* parent = nullptr);
+};
+
+// The window icon, drawn from the SVG resource.
+QIcon AppIcon();
+
+}  // namespace tamsu
