@@ -271,7 +271,7 @@ void TransmitterSimulator::Serve() {
   for (;;) {
     auto now = Clock::now();
     int timeout = -1;
-    if (!input_.empty()) timeout = MillisUntil(lastByte_ + Silence(), now);
+    if (inBurst_) timeout = MillisUntil(lastByte_ + Silence(), now);
     if (!output_.empty()) {
       const int due = MillisUntil(output_.front().due, now);
       timeout = timeout < 0 ? due : std::min(timeout, due);
@@ -282,7 +282,7 @@ void TransmitterSimulator::Serve() {
     now = Clock::now();
     if (fds[1].revents) break;
     if (watch_ >= 0 && fds[2].revents) ReleaseExclusive();
-    if (!input_.empty() && now - lastByte_ >= Silence()) OnSilence(now);
+    if (inBurst_ && now - lastByte_ >= Silence()) OnSilence(now);
     if (fds[0].revents & POLLIN) {
       const ssize_t n = ::read(master_, buf, sizeof buf);
       if (n > 0) OnBytes(buf, static_cast<size_t>(n), now);
@@ -299,6 +299,7 @@ void TransmitterSimulator::OnBytes(const uint8_t* data, size_t n, Clock::time_po
   }
   if (!matched) mismatched_ = true;
   lastByte_ = now;
+  inBurst_ = true;
   if (discarding_) return;
   input_.insert(input_.end(), data, data + n);
   if (mismatched_) return;  // heard as noise: answered when the burst is over
@@ -327,6 +328,7 @@ void TransmitterSimulator::FrameByLength(Clock::time_point now) {
 }
 
 void TransmitterSimulator::OnSilence(Clock::time_point now) {
+  inBurst_ = false;
   std::vector<uint8_t> burst;
   burst.swap(input_);
   const bool mismatched = mismatched_;

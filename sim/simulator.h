@@ -150,6 +150,7 @@ class TransmitterSimulator {
   // Serving thread only.
   std::vector<uint8_t> input_;
   Clock::time_point lastByte_{};
+  bool inBurst_ = false;     // bytes came since the line was last quiet
   bool discarding_ = false;  // garbage seen: drop everything until the line is quiet
   bool mismatched_ = false;  // the bytes of this burst came at another rate
   std::deque<Burst> output_;
