@@ -1,26 +1,170 @@
-// Placeholder until the category hosts land: fifteen empty pages.
+// The fifteen categories in tab order: eleven hosts with their device tabs, four single pages.
+// A page that is not built yet stands as an empty device page carrying the web address.
 #include "app/categories.h"
 
-#include <QStringList>
+#include <QRect>
+#include <QSize>
+#include <functional>
+#include <variant>
+
+#include "app/category_host.h"
+#include "app/device_page.h"
+#include "pages/climate/climate_pages.h"
 
 namespace tamsu {
 
-struct CategorySet::Impl {
-  std::vector<QWidget*> pages;
-  QStringList captions;
+namespace {
+
+using PageFactory = std::function<DevicePage*(AppContext&)>;
+
+template <typename PageClass>
+PageFactory Make() {
+  return [](AppContext& context) { return new PageClass(context); };
+}
+
+PageFactory Empty(const char* name) {
+  return [name](AppContext& context) { return new DevicePage(context, {.name = QString::fromLatin1(name)}); };
+}
+
+struct DeviceTab {
+  const char* caption;  // as the tab shows it
+  PageFactory make;
 };
 
-CategorySet::CategorySet(AppContext&, QWidget* parent) : impl_(std::make_unique<Impl>()) {
-  impl_->captions = {"Temperature&humidity", "Water leak|Smoke|Infrared", "Lighting", "Gas",
-                     "Wind Speed|Direction", "Soil", "Weather Sensor", "CurrentVoltage", "Lampblack",
-                     "WaterGauge", "Tilt sensor", "PH", "EC", "WaterQuality", "Warm vibration"};
-  for (int i = 0; i < impl_->captions.size(); ++i) impl_->pages.push_back(new QWidget(parent));
+struct HostDecl {
+  int width, height;          // dialog units
+  int tabId;
+  int x, y, w, h;             // the tab control in the host's layout
+  bool keepsTabRect = false;
+};
+
+struct Category {
+  const char* caption;  // as the tab shows it
+  std::variant<HostDecl, PageFactory> kind;
+  std::vector<DeviceTab> tabs;
+};
+
+std::vector<Category> Categories() {
+  return {
+      {"Temperature&humidity", HostDecl{451, 302, 1008, 7, 7, 437, 288},
+       {{"Temperature", Make<TemperaturePage>()},
+        {"Tem&Humidity", Make<TemHumPage>()},
+        {"Tem&Hum Kanban", Make<TemHumKanbanPage>()},
+        {"DewTem", Make<DewTemPage>()}}},
+      {"Water leak|Smoke|Infrared", HostDecl{451, 299, 1008, 7, 7, 437, 285},
+       {{"Water Leak", Make<WaterLeakPage>()}, {"Smoke", Make<SmokePage>()}, {"Infrared", Make<InfraredPage>()}}},
+      {"Lighting", HostDecl{436, 303, 1008, 7, 7, 422, 289},
+       {{"6W Illumination", Make<Illum6WPage>()},
+        {"20W Illumination", Make<Illum20WPage>()},
+        {"6W Illumination&Tem&Hum", Make<Illum6WTemHumPage>()},
+        {"20W Illumination&Tem&Hum", Make<Illum20WTemHumPage>()}}},
+      {"Gas", HostDecl{429, 297, 1008, 7, 7, 415, 283},
+       {{"Lamp", Empty("LampPage")},
+        {" CO2 ", Empty("Co2Page")},
+        {" CO ", Empty("CoPage")},
+        {" TVOC ", Empty("TvocPage")},
+        {" SO2 ", Empty("So2Page")},
+        {" NO2 ", Empty("No2Page")},
+        {"  O2  ", Empty("O2Page")},
+        {" H2S ", Empty("H2sPage")},
+        {" NH3 ", Empty("Nh3Page")},
+        {" O3 ", Empty("O3Page")},
+        {"MG11", Empty("Mg11Page")},
+        {" HCHO ", Empty("HchoPage")},
+        {" CH4 ", Empty("Ch4Page")},
+        {" SF6 ", Empty("Sf6Page")}}},
+      {"Wind Speed|Direction", HostDecl{454, 300, 1008, 7, 7, 440, 286},
+       {{"Wind Direction", Make<WindDirectionPage>()}, {"Wind Speed", Make<WindSpeedPage>()}}},
+      {"Soil", HostDecl{423, 295, 1008, 7, 7, 401, 281},
+       {{"Three in one soil", Empty("ThreeInOneSoilPage")},
+        {"Soil temperature moisture content", Empty("SoilTemMoisturePage")},
+        {"Soil moisture content", Empty("SoilMoisturePage")},
+        {"Soil conductivity", Empty("SoilConductivityPage")},
+        {"Soil PH", Empty("SoilPhPage")},
+        {"Soil tension", Empty("SoilTensionPage")}}},
+      {"Weather Sensor", HostDecl{419, 298, 1008, 7, 10, 398, 284},
+       {{"Noise", Empty("page171")},
+        {"Air pressure", Empty("page173")},
+        {"Rain gauge", Empty("page174")},
+        {"Type C Weather/CO2 blinds", Empty("TypeCWeatherCo2Page")},
+        {"RA", Empty("page176")},
+        {"UV", Empty("page177")},
+        {"Type C Weather/PM blinds", Empty("TypeCWeatherPmPage")},
+        {"Rain&Snow", Empty("page179")},
+        {"PM", Empty("page180")},
+        {"Dust tester", Empty("page190")},
+        {"EVA", Empty("page196")}}},
+      {"CurrentVoltage", HostDecl{457, 287, 1008, 7, 7, 443, 273, true},
+       {{"Current Collector", Empty("page184")}}},
+      {"Lampblack", HostDecl{436, 278, 1346, 7, 6, 422, 265}, {{"485 Lampblack", Empty("page186")}}},
+      {"WaterGauge", Empty("page193"), {}},
+      {"Tilt sensor", Empty("page197"), {}},
+      {"PH", Empty("page200"), {}},
+      {"EC", Empty("page203"), {}},
+      {"WaterQuality", HostDecl{432, 281, 1008, 7, 7, 418, 274},
+       {{"DO", Empty("page207")}, {"Turbidity", Empty("page210")}, {"CL", Empty("page208")}, {"NHN", Empty("page209")}}},
+      {"Warm vibration", HostDecl{430, 352, 1008, 7, 7, 416, 338},
+       {{"Single axis", Empty("page213")}, {"Three axes", Empty("page214")}, {"Spectrum type", Empty("page215")}}},
+  };
 }
+
+}  // namespace
+
+struct CategorySet::Impl {
+  struct Entry {
+    QString caption;
+    QWidget* widget = nullptr;
+    CategoryHost* host = nullptr;  // null for a single page
+    DevicePage* page = nullptr;    // the single page
+  };
+  std::vector<Entry> entries;
+};
+
+CategorySet::CategorySet(AppContext& context, QWidget* parent) : impl_(std::make_unique<Impl>()) {
+  for (const Category& category : Categories()) {
+    Impl::Entry entry;
+    entry.caption = QString::fromUtf8(category.caption);
+    if (const auto* decl = std::get_if<HostDecl>(&category.kind)) {
+      auto* host = new CategoryHost({.size = QSize(decl->width, decl->height),
+                                     .tabId = decl->tabId,
+                                     .tabRect = QRect(decl->x, decl->y, decl->w, decl->h),
+                                     .keepsTabRect = decl->keepsTabRect},
+                                    parent);
+      for (const DeviceTab& tab : category.tabs) host->AddPage(QString::fromUtf8(tab.caption), tab.make(context));
+      host->Start();
+      entry.widget = entry.host = host;
+    } else {
+      entry.page = std::get<PageFactory>(category.kind)(context);
+      entry.page->setParent(parent);
+      entry.widget = entry.page;
+    }
+    impl_->entries.push_back(entry);
+  }
+}
+
 CategorySet::~CategorySet() = default;
-int CategorySet::Count() const { return static_cast<int>(impl_->pages.size()); }
-QString CategorySet::Caption(int index) const { return impl_->captions.value(index); }
-QWidget* CategorySet::Page(int index) const { return impl_->pages.at(index); }
-DevicePage* CategorySet::VisiblePage(int) const { return nullptr; }
-void CategorySet::RealTimeDispatch(int) {}
+
+int CategorySet::Count() const { return static_cast<int>(impl_->entries.size()); }
+
+QString CategorySet::Caption(int index) const {
+  return index >= 0 && index < Count() ? impl_->entries[index].caption : QString();
+}
+
+QWidget* CategorySet::Page(int index) const { return impl_->entries.at(index).widget; }
+
+DevicePage* CategorySet::VisiblePage(int index) const {
+  if (index < 0 || index >= Count()) return nullptr;
+  const Impl::Entry& entry = impl_->entries[index];
+  return entry.host ? entry.host->CurrentPage() : entry.page;
+}
+
+// Only the page the user sees is polled, and only while its box is ticked. A page whose poll is
+// still running (a message box of that poll is open, and ticks arrive through the box's own
+// loop) is left alone until the box is closed: one box at a time, not one a second.
+void CategorySet::RealTimeDispatch(int selectedCategory) {
+  DevicePage* page = VisiblePage(selectedCategory);
+  if (!page || !page->RealTimeTicked() || page->PollRunning()) return;
+  page->RealTimePoll();
+}
 
 }  // namespace tamsu

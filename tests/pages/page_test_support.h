@@ -1,0 +1,114 @@
+// What the page and framework tests share: a recording message sink, and a simulated
+// transmitter on a line the tool has opened.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/app_context.h"
+#include "serial/link.h"
+#include "sim/simulator.h"
+
+namespace tamsu::test {
+
+struct Box {
+  std::string text, caption;
+  MessageIcon icon;
+  bool operator==(const Box&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Box& box) {
+  return out << '"' << box.text << "\" / \"" << box.caption << "\" icon " << static_cast<int>(box.icon);
+}
+
+// Records every box. `whileOpen` runs inside ShowMessage, as the events a real modal box lets
+// through while it is open (timer ticks above all).
+struct RecordingSink : MessageSink {
+  std::vector<Box> boxes;
+  std::function<void()> whileOpen;
+  int open = 0;
+  void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
+    boxes.push_back({text, caption, icon});
+    ++open;
+    if (whileOpen) whileOpen();
+    --open;
+  }
+};
+
+// A request as (function, register, count or value).
+struct Request {
+  int function, reg, word;
+  bool operator==(const Request&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Request& r) {
+  return out << "{fn " << r.function << ", reg 0x" << std::hex << r.reg << ", 0x" << r.word << std::dec << "}";
+}
+
+inline Request Read(int reg, int count = 1) { return {0x03, reg, count}; }
+inline Request Write(int reg, int value) { return {0x06, reg, value}; }
+
+// GUI tests need an application object; the first line under test makes one.
+inline void EnsureApplication() {
+  static int argc = 1;
+  static char name[] = "tamsu-tests";
+  static char* argv[] = {name, nullptr};
+  if (!qApp) new QApplication(argc, argv);
+}
+
+// One simulated transmitter at address 1, 9600 baud, plain Modbus, values held still; the
+// line open to it.
+class SimulatedLine {
+ public:
+  explicit SimulatedLine(const std::string& profile)
+      : simulator_(Options(profile)), context_{link_, sink_} {
+    EnsureApplication();
+    std::string error;
+    started_ = simulator_.Start(&error);
+    EXPECT_TRUE(started_) << error;
+    EXPECT_EQ(link_.ReopenPort(simulator_.PortPath(), 9600), 1);
+    link_.CurrentAddress = 1;
+  }
+
+  sim::TransmitterSimulator& Sim() { return simulator_; }
+  Link& GetLink() { return link_; }
+  RecordingSink& Sink() { return sink_; }
+  AppContext& Context() { return context_; }
+
+  // The requests heard since the last call.
+  std::vector<Request> TakeRequests() {
+    std::vector<Request> out;
+    for (const sim::LogEntry& entry : simulator_.RequestLog()) {
+      const auto& b = entry.request;
+      if (b.size() >= 6) out.push_back({b[1], b[2] << 8 | b[3], b[4] << 8 | b[5]});
+    }
+    simulator_.ClearLog();
+    return out;
+  }
+
+  std::vector<Box> TakeBoxes() { return std::exchange(sink_.boxes, {}); }
+
+ private:
+  static sim::SimulatorOptions Options(const std::string& profile) {
+    sim::SimulatorOptions options;
+    options.profile = profile;
+    options.device.address = 1;
+    options.device.baud = 9600;
+    options.device.protocol = sim::Protocol::Modbus;
+    options.drift = false;
+    return options;
+  }
+
+  sim::TransmitterSimulator simulator_;
+  Link link_;
+  RecordingSink sink_;
+  AppContext context_;
+  bool started_ = false;
+};
+
+}  // namespace tamsu::test
