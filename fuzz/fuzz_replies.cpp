@@ -1,0 +1,58 @@
+// Every reply acceptance rule and decoder over arbitrary bytes. The first two bytes pick the
+// exchange's parameters (address, register count, whether to make the CRC good so the rules
+// behind the CRC are reached); the rest is the reply, exactly as long as received.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "modbus/frames.h"
+
+namespace {
+
+void Require(bool condition) {
+  if (!condition) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace tamsu;
+  if (size < 2) return 0;
+  const uint8_t selector = data[0];
+  const uint16_t count = data[1];
+  std::vector<uint8_t> reply(data + 2, data + size);
+  if ((selector & 1) && reply.size() >= 4) AppendCrc(reply.data(), reply.size() - 2);
+  const size_t n = reply.size();
+  const uint8_t* r = n ? reply.data() : nullptr;
+  const uint8_t address = (selector & 2) ? 0xFF : (n ? reply[0] : 1);
+
+  const bool crcGood = CheckReplyCrc(r, n);
+  Require(!crcGood || n >= 4);
+
+  const uint8_t read = CheckReadReply(r, n, address, count);
+  Require(read <= kCheckError);
+  if (read == kSuccess) {
+    Require(n >= 5 + 2 * static_cast<size_t>(count) && crcGood);
+    uint32_t sum = 0;
+    for (size_t k = 0; k < count; ++k) sum += ReplyRegister(r, k);
+    (void)sum;
+  }
+
+  uint8_t request[32];
+  const size_t single = BuildWriteSingle(request, address, count, static_cast<uint16_t>(selector << 8 | count));
+  const uint8_t echo = CheckWriteSingleReply(r, n, request);
+  Require(echo != kSuccess || (n >= 8 && std::memcmp(r, request, 8) == 0));
+  (void)single;
+
+  const size_t two = BuildWriteTwo(request, address, count, selector, count);
+  const uint8_t ack = CheckWriteTwoReply(r, n, request, two);
+  Require(ack != kSuccess || (crcGood && n <= two));
+
+  if (auto legacy = ParseLegacyReply(r, n)) Require(legacy->baud == 2400 || legacy->baud == 4800 || legacy->baud == 9600);
+  if (auto comm = ParseCommParamReply(r, n)) {
+    Require(comm->baud == BaudFromCode(comm->baudCode));
+    Require(!ParityText(comm->ParityCode).empty());
+  }
+  return 0;
+}
