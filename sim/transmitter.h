@@ -81,7 +81,7 @@ class Transmitter {
   Answer Modbus(const uint8_t* frame, size_t n, double t);
   // Checks every register of [start, start+count) for existence (and writability).
   bool Available(uint32_t start, uint32_t count, bool write) const;
-  // Validates and applies one register write into `next`/the bank; false: illegal value.
+  // Whether a comm block register may take the value; StoreComm puts it into `next`.
   bool ValidCommValue(uint16_t reg, uint16_t value) const;
   void StoreComm(DeviceConfig& next, uint16_t reg, uint16_t value) const;
 
