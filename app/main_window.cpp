@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QAbstractItemView>
 #include <QPushButton>
 #include <QSerialPortInfo>
 #include <QShortcut>
@@ -149,8 +150,7 @@ void MainWindow::BuildBand() {
   portList_->setGeometry(du.Rect(23, 36, 44, 12));
   portList_->setMaxVisibleItems(std::max(1, (du.Y(134) - du.Y(12)) / std::max(1, du.Y(10))));
   portList_->beforePopup = [this] { RefreshPortList(); };
-  connect(portList_, &QComboBox::currentIndexChanged, this,
-          [this](int index) { portList_->setToolTip(portList_->itemData(index, Qt::ToolTipRole).toString()); });
+  connect(portList_, &QComboBox::currentIndexChanged, this, &MainWindow::ShowPortToolTip);
 
   testButton_ = Button(this, du, 1001, QStringLiteral("Test Baud Rate"), QStringLiteral("Test Baud Rate"), 76, 31,
                        65, 22);
@@ -231,9 +231,22 @@ void MainWindow::RefreshPortList() {
   }
   portList_->setEnabled(!entries.empty());
   if (!entries.empty()) portList_->setCurrentIndex(keep >= 0 ? keep : 0);
-  portList_->setToolTip(portList_->currentIndex() >= 0
-                            ? portList_->itemData(portList_->currentIndex(), Qt::ToolTipRole).toString()
-                            : QString());
+  ShowPortToolTip(portList_->currentIndex());
+  // Device names here are longer than the box is wide; the dropped list shows them whole.
+  int widest = 0;
+  for (int i = 0; i < portList_->count(); ++i)
+    widest = std::max(widest, portList_->fontMetrics().horizontalAdvance(portList_->itemText(i)));
+  portList_->view()->setMinimumWidth(widest + 2 * portList_->fontMetrics().averageCharWidth() + 8);
+}
+
+void MainWindow::ShowPortToolTip(int index) {
+  if (index < 0) {
+    portList_->setToolTip(QString());
+    return;
+  }
+  // A permission problem names its fix; otherwise the full device path.
+  const QString hint = portList_->itemData(index, Qt::ToolTipRole).toString();
+  portList_->setToolTip(hint.isEmpty() ? portList_->itemData(index).toString() : hint);
 }
 
 void MainWindow::EnableDeviceButtons(bool on) {

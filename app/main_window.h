@@ -65,6 +65,7 @@ class MainWindow : public QWidget {
   void BuildBand();
   void BuildCategories();
   void EnableDeviceButtons(bool on);
+  void ShowPortToolTip(int index);
   void ClearInquireLatch();
   // Sends TxFrame[0..length) and returns the reply length in RxFrame.
   size_t Exchange(size_t length) { return master_.Exchange(length); }
