@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QContextMenuEvent>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -346,6 +348,18 @@ TEST_F(MainWindowTest, AboutOpensFromF1AndEscapeClosesOnlyFromTheBand) {
   EXPECT_EQ(title, "About Tamsu Tools Configuration Software");
   EXPECT_EQ(button, "Yes");
   EXPECT_EQ(size, DialogUnits(w.font()).Size(235, 55));
+
+  // The same entry in the context menu of the connection band.
+  QStringList entries;
+  QTimer::singleShot(100, [&] {
+    if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+      for (QAction* action : menu->actions()) entries << action->text();
+      menu->close();
+    }
+  });
+  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20), w.mapToGlobal(QPoint(20, 20)));
+  QApplication::sendEvent(&w, &event);
+  EXPECT_EQ(entries, QStringList{"Tamsu Tools Configuration Software(&A)..."});
 
   // Esc inside a device page stays there.
   QWidget* page = w.Categories().Page(0);
