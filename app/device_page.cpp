@@ -84,24 +84,20 @@ QGridLayout* DevicePage::ColumnGrid(int column) {
 // An edit is named by its caption, and by its unit too where the caption repeats on the page;
 // a row without a caption takes that of the row whose button reads it.
 QString DevicePage::RowName(size_t index) const {
+  auto caption = [this](size_t i) {
+    const Row& row = spec_.rows[i];
+    QString own = Plain(row.caption);
+    for (size_t j = 0; own.isEmpty() && row.inquire != 0 && j < i; ++j)
+      if (spec_.rows[j].inquire == row.inquire) own = Plain(spec_.rows[j].caption);
+    return own;
+  };
   const Row& row = spec_.rows[index];
-  QString caption = Plain(row.caption);
-  if (caption.isEmpty() && row.inquire != 0) {
-    for (size_t i = 0; i < index; ++i)
-      if (spec_.rows[i].inquire == row.inquire) caption = Plain(spec_.rows[i].caption);
-  }
-  if (caption.isEmpty()) return Plain(row.unit);
+  const QString name = caption(index);
+  if (name.isEmpty()) return Plain(row.unit);
   int same = 0;
-  for (size_t i = 0; i < spec_.rows.size(); ++i) {
-    QString other = Plain(spec_.rows[i].caption);
-    if (other.isEmpty() && i != index && spec_.rows[i].inquire != 0) {
-      for (size_t j = 0; j < i; ++j)
-        if (spec_.rows[j].inquire == spec_.rows[i].inquire) other = Plain(spec_.rows[j].caption);
-    }
-    if (other == caption) ++same;
-  }
-  if (same > 1 && !row.unit.isEmpty()) return QStringLiteral("%1 (%2)").arg(caption, Plain(row.unit));
-  return caption;
+  for (size_t i = 0; i < spec_.rows.size(); ++i) same += caption(i) == name;
+  if (same > 1 && !row.unit.isEmpty()) return QStringLiteral("%1 (%2)").arg(name, Plain(row.unit));
+  return name;
 }
 
 void DevicePage::Build() {
