@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/categories.h"
+#include "app/category_host.h"
 #include "app/dialog_units.h"
 #include "modbus/frames.h"
 #include "modbus/number_text.h"
@@ -179,11 +180,8 @@ void MainWindow::BuildCategories() {
   categoryTabs_->setUsesScrollButtons(true);
   categoryTabs_->setElideMode(Qt::ElideNone);
   categories_ = std::make_unique<CategorySet>(context_, categoryTabs_);
-  for (int i = 0; i < categories_->Count(); ++i) {
-    QString caption = categories_->Caption(i);
-    // A tab shows "&" only when written twice; a single one would make a shortcut.
-    categoryTabs_->addTab(categories_->Page(i), caption.replace(QLatin1Char('&'), QStringLiteral("&&")));
-  }
+  for (int i = 0; i < categories_->Count(); ++i)
+    categoryTabs_->addTab(categories_->Page(i), TabText(categories_->Caption(i)));
   categoryTabs_->setCurrentIndex(0);
 }
 

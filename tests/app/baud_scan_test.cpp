@@ -4,7 +4,7 @@
 
 #include "modbus/frames.h"
 #include "sim/simulator.h"
-#include "tests/app/recording_sink.h"
+#include "tests/support/recording_sink.h"
 
 namespace tamsu {
 namespace {
@@ -63,10 +63,10 @@ TEST_F(BaudScanTest, LegacyDeviceAt4800IsFoundAfterTheFailed2400Attempt) {
   config_.mode = ConfigMode::Any0;  // left over from an earlier scan
   EXPECT_EQ(Scan(sim_->PortPath()), ScanOutcome::Legacy);
 
-  ASSERT_EQ(sink_.shown.size(), 1u);
-  EXPECT_EQ(sink_.shown[0].text, "Device address" + kColon + "12  BaudRate" + kColon + "4800");
-  EXPECT_EQ(sink_.shown[0].caption, "Test Result");
-  EXPECT_EQ(sink_.shown[0].icon, MessageIcon::None);
+  ASSERT_EQ(sink_.boxes.size(), 1u);
+  EXPECT_EQ(sink_.boxes[0].text, "Device address" + kColon + "12  BaudRate" + kColon + "4800");
+  EXPECT_EQ(sink_.boxes[0].caption, "Test Result");
+  EXPECT_EQ(sink_.boxes[0].icon, MessageIcon::None);
   EXPECT_EQ(config_.mode, ConfigMode::Legacy);
   EXPECT_EQ(config_.DetectedBaud, 4800);
   EXPECT_EQ(link_.CurrentAddress, 12);
@@ -86,23 +86,23 @@ TEST_F(BaudScanTest, LegacyDeviceAt4800IsFoundAfterTheFailed2400Attempt) {
 TEST_F(BaudScanTest, Any255DeviceReportsParityAndNormalOrAbnormalState) {
   for (uint16_t status4 : {1, 2}) {
     SCOPED_TRACE(status4);
-    sink_.shown.clear();
+    sink_.boxes.clear();
     StartDevice({.address = 33, .baud = 9600, .protocol = sim::Protocol::Any255, .parity = 1, .status3 = 0,
                   .status4 = status4},
                  sim::Mismatch::Silence);
     EXPECT_EQ(Scan(sim_->PortPath()), ScanOutcome::Any255);
-    ASSERT_EQ(sink_.shown.size(), 1u);
+    ASSERT_EQ(sink_.boxes.size(), 1u);
     const std::string expected =
         "Soil Transmitter\r\nAddress" + kColon + "33  BaudRate" + kColon + "9600\r\nOdd Parity Check";
     if (status4 == 1) {
-      EXPECT_EQ(sink_.shown[0].text, expected);
-      EXPECT_EQ(sink_.shown[0].caption, "Test Result");
-      EXPECT_EQ(sink_.shown[0].icon, MessageIcon::None);
+      EXPECT_EQ(sink_.boxes[0].text, expected);
+      EXPECT_EQ(sink_.boxes[0].caption, "Test Result");
+      EXPECT_EQ(sink_.boxes[0].icon, MessageIcon::None);
     } else {
-      EXPECT_EQ(sink_.shown[0].text,
+      EXPECT_EQ(sink_.boxes[0].text,
                 expected + "\r\nStop bit exception,please reconfigure address or baud rate");
-      EXPECT_EQ(sink_.shown[0].caption, "Abnormal test results");
-      EXPECT_EQ(sink_.shown[0].icon, MessageIcon::Question);
+      EXPECT_EQ(sink_.boxes[0].caption, "Abnormal test results");
+      EXPECT_EQ(sink_.boxes[0].icon, MessageIcon::Question);
     }
     EXPECT_EQ(config_.mode, ConfigMode::Any255);
     EXPECT_EQ(config_.ReportedBaudCode, 3);
@@ -116,10 +116,10 @@ TEST_F(BaudScanTest, Any255DeviceReportsParityAndNormalOrAbnormalState) {
 TEST_F(BaudScanTest, Any0DeviceSpellsBaudrateInLowerCaseUnderTestResults) {
   StartDevice({.address = 5, .baud = 9600, .protocol = sim::Protocol::Any0, .parity = 2});
   EXPECT_EQ(Scan(sim_->PortPath()), ScanOutcome::Any0);
-  ASSERT_EQ(sink_.shown.size(), 1u);
-  EXPECT_EQ(sink_.shown[0].text,
+  ASSERT_EQ(sink_.boxes.size(), 1u);
+  EXPECT_EQ(sink_.boxes[0].text,
             "Soil Transmitter\r\nAddress" + kColon + "5  Baudrate" + kColon + "9600\r\nParity Check");
-  EXPECT_EQ(sink_.shown[0].caption, "Test Results");
+  EXPECT_EQ(sink_.boxes[0].caption, "Test Results");
   EXPECT_EQ(config_.mode, ConfigMode::Any0);
   EXPECT_EQ(link_.CurrentAddress, 0);
   // It was asked at 255 first.
@@ -133,10 +133,10 @@ TEST_F(BaudScanTest, SilentDeviceEndsUnknownWithThePortOpenAt9600) {
   StartDevice({.address = 1, .baud = 9600, .protocol = sim::Protocol::Modbus}, sim::Mismatch::Silence);
   link_.CurrentAddress = 7;
   EXPECT_EQ(Scan(sim_->PortPath()), ScanOutcome::Unknown);
-  ASSERT_EQ(sink_.shown.size(), 1u);
-  EXPECT_EQ(sink_.shown[0].text, "End of Test UnKnow BaudRate");
-  EXPECT_EQ(sink_.shown[0].caption, "Test Result");
-  EXPECT_EQ(sink_.shown[0].icon, MessageIcon::None);
+  ASSERT_EQ(sink_.boxes.size(), 1u);
+  EXPECT_EQ(sink_.boxes[0].text, "End of Test UnKnow BaudRate");
+  EXPECT_EQ(sink_.boxes[0].caption, "Test Result");
+  EXPECT_EQ(sink_.boxes[0].icon, MessageIcon::None);
   EXPECT_EQ(config_.mode, ConfigMode::Legacy);
   EXPECT_EQ(link_.CurrentAddress, 7);
   EXPECT_FALSE(window_.deviceButtons);
@@ -153,17 +153,17 @@ TEST_F(BaudScanTest, SilentDeviceEndsUnknownWithThePortOpenAt9600) {
 
 TEST_F(BaudScanTest, NoPortOrAVanishedPortFailsToOpen) {
   EXPECT_EQ(Scan(""), ScanOutcome::OpenFailed);
-  ASSERT_EQ(sink_.shown.size(), 1u);
-  EXPECT_EQ(sink_.shown[0].text, "Serial port open failed!");
-  EXPECT_EQ(sink_.shown[0].caption, "Warning");
-  EXPECT_EQ(sink_.shown[0].icon, MessageIcon::Question);
+  ASSERT_EQ(sink_.boxes.size(), 1u);
+  EXPECT_EQ(sink_.boxes[0].text, "Serial port open failed!");
+  EXPECT_EQ(sink_.boxes[0].caption, "Warning");
+  EXPECT_EQ(sink_.boxes[0].icon, MessageIcon::Question);
   EXPECT_EQ(link_.PortOpen.load(), 0);
   EXPECT_TRUE(window_.scanEnabled);
 
-  sink_.shown.clear();
+  sink_.boxes.clear();
   EXPECT_EQ(Scan("/dev/tamsu-no-such-port"), ScanOutcome::OpenFailed);
-  ASSERT_EQ(sink_.shown.size(), 1u);
-  EXPECT_EQ(sink_.shown[0].text, "Serial port open failed!");
+  ASSERT_EQ(sink_.boxes.size(), 1u);
+  EXPECT_EQ(sink_.boxes[0].text, "Serial port open failed!");
   EXPECT_FALSE(window_.deviceButtons);
 }
 

@@ -21,7 +21,7 @@
 #include "app/dialog_units.h"
 #include "serial/port_directory.h"
 #include "sim/simulator.h"
-#include "tests/app/recording_sink.h"
+#include "tests/support/recording_sink.h"
 #include "tests/support/pty_pair.h"
 
 namespace tamsu {
@@ -83,22 +83,22 @@ class MainWindowTest : public ::testing::Test {
   void Click(int id) { QTest::mouseClick(Find<QPushButton>(id), Qt::LeftButton); }
 
   void ScanFinds(ScanOutcome expected) {
-    sink_.shown.clear();
+    sink_.boxes.clear();
     Click(1001);
-    ASSERT_EQ(sink_.shown.size(), 1u);
+    ASSERT_EQ(sink_.boxes.size(), 1u);
     ASSERT_EQ(Window().Config().mode, expected == ScanOutcome::Legacy   ? ConfigMode::Legacy
                                       : expected == ScanOutcome::Any255 ? ConfigMode::Any255
                                                                         : ConfigMode::Any0);
-    sink_.shown.clear();
+    sink_.boxes.clear();
     sim_->ClearLog();
   }
 
   void ExpectOneBox(const std::string& text, const std::string& caption, MessageIcon icon) {
-    ASSERT_EQ(sink_.shown.size(), 1u);
-    EXPECT_EQ(sink_.shown[0].text, text);
-    EXPECT_EQ(sink_.shown[0].caption, caption);
-    EXPECT_EQ(sink_.shown[0].icon, icon);
-    sink_.shown.clear();
+    ASSERT_EQ(sink_.boxes.size(), 1u);
+    EXPECT_EQ(sink_.boxes[0].text, text);
+    EXPECT_EQ(sink_.boxes[0].caption, caption);
+    EXPECT_EQ(sink_.boxes[0].icon, icon);
+    sink_.boxes.clear();
   }
 
   Link link_;
@@ -211,7 +211,7 @@ TEST_F(MainWindowTest, InquireIsLatchedUntilTheNextTickOfTimerOne) {
   Click(1004);
   EXPECT_EQ(AddressBox()->text(), " ");
   EXPECT_EQ(BaudBox()->text(), " ");
-  EXPECT_TRUE(sink_.shown.empty());
+  EXPECT_TRUE(sink_.boxes.empty());
 }
 
 TEST_F(MainWindowTest, AddressAndBaudBoxesAreCheckedBeforeAnythingIsSent) {
@@ -273,10 +273,10 @@ TEST_F(MainWindowTest, LegacyReopenFailureIsReported) {
   BaudBox()->setText("2400");
   link_.Port.Configure("/dev/tamsu-no-such-port", 8, 0, 0, 9600);
   Click(1007);
-  ASSERT_EQ(sink_.shown.size(), 2u);
-  EXPECT_EQ(sink_.shown[0].text, "Baudrate set successfully");
-  EXPECT_EQ(sink_.shown[1].text, "Serial port open failed!");
-  EXPECT_EQ(sink_.shown[1].caption, "Warning");
+  ASSERT_EQ(sink_.boxes.size(), 2u);
+  EXPECT_EQ(sink_.boxes[0].text, "Baudrate set successfully");
+  EXPECT_EQ(sink_.boxes[1].text, "Serial port open failed!");
+  EXPECT_EQ(sink_.boxes[1].caption, "Warning");
   EXPECT_EQ(link_.PortOpen.load(), 0);
 }
 

@@ -8,6 +8,7 @@
 
 #include "modbus/frames.h"
 #include "tests/support/pty_pair.h"
+#include "tests/support/recording_sink.h"
 
 namespace tamsu {
 namespace {
@@ -27,25 +28,9 @@ struct Field : EditField {
   void SetText(const std::string& t) override { text = t; }
 };
 
-struct Message {
-  std::string text, caption;
-  MessageIcon icon;
-};
-
-struct Sink : MessageSink {
-  std::vector<Message> shown;
-  void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
-    shown.push_back({text, caption, icon});
-  }
-  // The one message shown since the last call (empty text when none).
-  Message Take() {
-    Message m{"", "", MessageIcon::None};
-    EXPECT_LE(shown.size(), 1u);
-    if (!shown.empty()) m = shown.back();
-    shown.clear();
-    return m;
-  }
-};
+using test::Box;
+using Sink = test::RecordingSink;
+using Message = test::Box;
 
 // A transmitter played on the master side of a pseudo-terminal: for each call, it waits for
 // one request and answers with script(request); an empty answer is silence.
@@ -304,7 +289,7 @@ TEST_F(ScriptedLink, FieldWritesConvertAndAlwaysReport) {
   field_.text = "-0.5";
   Run(WriteTwoAck, [&] { return master_.WriteFieldScaled32(sink_, field_, 0x24, 100); });
   EXPECT_EQ(Bytes(request_.begin() + 7, request_.begin() + 11), (Bytes{0xFF, 0xFF, 0xFF, 0xCE}));
-  sink_.shown.clear();
+  sink_.boxes.clear();
 
   field_.text = "1";
   Run(Fixed(WithCrc({1, 0x86, 2})), [&] { return master_.WriteFieldInt(sink_, field_, 0); });

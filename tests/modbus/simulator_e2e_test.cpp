@@ -5,6 +5,7 @@
 #include "modbus/frames.h"
 #include "modbus/modbus_master.h"
 #include "sim/simulator.h"
+#include "tests/support/recording_sink.h"
 
 namespace tamsu {
 namespace {
@@ -15,10 +16,7 @@ struct Field : EditField {
   void SetText(const std::string& t) override { text = t; }
 };
 
-struct Sink : MessageSink {
-  std::vector<std::string> texts;
-  void ShowMessage(const std::string& text, const std::string&, MessageIcon) override { texts.push_back(text); }
-};
+using Sink = test::RecordingSink;
 
 class AgainstSimulator : public ::testing::Test {
  protected:
@@ -64,7 +62,8 @@ TEST_F(AgainstSimulator, ValuesRoundTrip) {
   EXPECT_EQ(field_.text, "1.500000");
   EXPECT_EQ(master_.WriteRegisterPair(0x0050, 0x1234, 0x5678), kSuccess);
   EXPECT_EQ(sim_->GetRegister(0x0051), 0x5678);
-  EXPECT_EQ(sink_.texts, std::vector<std::string>(2, "Write Successfully"));
+  ASSERT_EQ(sink_.boxes.size(), 2u);
+  for (const auto& box : sink_.boxes) EXPECT_EQ(box.text, "Write Successfully");
 }
 
 TEST_F(AgainstSimulator, FaultsGiveTheirResults) {

@@ -14,31 +14,9 @@
 #include "serial/link.h"
 #include "sim/simulator.h"
 
+#include "tests/support/recording_sink.h"
+
 namespace tamsu::test {
-
-struct Box {
-  std::string text, caption;
-  MessageIcon icon;
-  bool operator==(const Box&) const = default;
-};
-
-inline std::ostream& operator<<(std::ostream& out, const Box& box) {
-  return out << '"' << box.text << "\" / \"" << box.caption << "\" icon " << static_cast<int>(box.icon);
-}
-
-// Records every box. `whileOpen` runs inside ShowMessage, as the events a real modal box lets
-// through while it is open (timer ticks above all).
-struct RecordingSink : MessageSink {
-  std::vector<Box> boxes;
-  std::function<void()> whileOpen;
-  int open = 0;
-  void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
-    boxes.push_back({text, caption, icon});
-    ++open;
-    if (whileOpen) whileOpen();
-    --open;
-  }
-};
 
 // A request as (function, register, count or value).
 struct Request {
