@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "serial/serial_port.h"
 #include "tests/support/pty_pair.h"
@@ -17,22 +18,31 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Sets XDG_RUNTIME_DIR (or unsets it for nullptr) for one test, restoring it afterwards.
+class ScopedRuntimeDir {
+ public:
+  explicit ScopedRuntimeDir(const char* value) {
+    if (const char* old = getenv("XDG_RUNTIME_DIR")) saved_ = old;
+    Set(value);
+  }
+  ~ScopedRuntimeDir() { Set(saved_ ? saved_->c_str() : nullptr); }
+  void Set(const char* value) { value ? setenv("XDG_RUNTIME_DIR", value, 1) : unsetenv("XDG_RUNTIME_DIR"); }
+
+ private:
+  std::optional<std::string> saved_;
+};
+
 TEST(PortDirectory, FollowsTheRuntimeDirectory) {
-  const char* saved = getenv("XDG_RUNTIME_DIR");
-  std::string keep = saved ? saved : "";
-  setenv("XDG_RUNTIME_DIR", "/run/user/4242", 1);
+  ScopedRuntimeDir env("/run/user/4242");
   EXPECT_EQ(RuntimePortDirectory(), "/run/user/4242/tamsu-tools/ports");
-  unsetenv("XDG_RUNTIME_DIR");
+  env.Set(nullptr);
   EXPECT_EQ(RuntimePortDirectory(), "/tmp/tamsu-tools-" + std::to_string(getuid()) + "/ports");
-  if (saved) setenv("XDG_RUNTIME_DIR", keep.c_str(), 1);
 }
 
 TEST(PortDirectory, ListsLinksToCharacterDevicesInNaturalOrder) {
   fs::path root = fs::temp_directory_path() / ("tamsu-ports-" + std::to_string(getpid()));
   fs::remove_all(root);
-  const char* saved = getenv("XDG_RUNTIME_DIR");
-  std::string keep = saved ? saved : "";
-  setenv("XDG_RUNTIME_DIR", root.c_str(), 1);
+  ScopedRuntimeDir env(root.c_str());
   fs::create_directories(RuntimePortDirectory());
   fs::path dir = RuntimePortDirectory();
 
@@ -54,7 +64,6 @@ TEST(PortDirectory, ListsLinksToCharacterDevicesInNaturalOrder) {
   port.Configure(ports[0].devicePath, 8, 0, 0, 9600);
   EXPECT_NE(port.Open(), 0);
 
-  if (saved) setenv("XDG_RUNTIME_DIR", keep.c_str(), 1); else unsetenv("XDG_RUNTIME_DIR");
   fs::remove_all(root);
 }
 
