@@ -1,12 +1,15 @@
+// The register transactions end to end over a pseudo-terminal: against a scripted peer for
+// the words and bytes of every operation, against the transmitter simulator for its faults.
 #include "modbus/modbus_master.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <thread>
 #include <vector>
 
-#include "modbus/frames.h"
+#include "sim/simulator.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/recording_sink.h"
 
@@ -14,6 +17,7 @@ namespace tamsu {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using Op = std::function<uint8_t()>;
 using namespace std::chrono_literals;
 
 Bytes WithCrc(Bytes b) {
@@ -28,276 +32,210 @@ struct Field : EditField {
   void SetText(const std::string& t) override { text = t; }
 };
 
-using test::Box;
-using Sink = test::RecordingSink;
-using Message = test::Box;
-
-// A transmitter played on the master side of a pseudo-terminal: for each call, it waits for
-// one request and answers with script(request); an empty answer is silence.
+// A transmitter played on the master side of a pseudo-terminal: it waits for one request and
+// answers with script(request); an empty answer is silence.
 class ScriptedLink : public ::testing::Test {
  protected:
+  using Script = std::function<Bytes(const Bytes&)>;
   void SetUp() override {
     ASSERT_EQ(link_.ReopenPort(pty_.slavePath(), 9600), 1);
     link_.CurrentAddress = 1;
   }
-
-  template <typename Op>
-  auto Run(std::function<Bytes(const Bytes&)> script, Op op) {
+  uint8_t Run(const Script& script, const Op& op) {
     std::thread peer([&] {
       request_ = pty_.Receive(5ms, 1000ms);
-      Bytes reply = script(request_);
-      if (!reply.empty()) pty_.Send(reply);
+      if (Bytes reply = script(request_); !reply.empty()) pty_.Send(reply);
     });
-    auto result = op();
+    const uint8_t result = op();
     peer.join();
     return result;
   }
-  // Answers a read request with the given data words.
-  static std::function<Bytes(const Bytes&)> Words(std::vector<uint16_t> words) {
+  static Script Fixed(Bytes reply) {
+    return [reply](const Bytes&) { return reply; };
+  }
+  static Script Words(std::vector<uint16_t> words) {  // a read reply carrying these words
     return [words](const Bytes& req) {
       Bytes r{req.at(0), 0x03, static_cast<uint8_t>(2 * words.size())};
       for (uint16_t w : words) r.insert(r.end(), {static_cast<uint8_t>(w >> 8), static_cast<uint8_t>(w)});
       return WithCrc(r);
     };
   }
-  static std::function<Bytes(const Bytes&)> Fixed(Bytes reply) {
-    return [reply](const Bytes&) { return reply; };
-  }
-  static Bytes Echo(const Bytes& req) { return req; }
-  static Bytes WriteTwoAck(const Bytes& req) { return WithCrc(Bytes(req.begin(), req.begin() + 6)); }
 
   test::PtyPair pty_;
   Link link_;
   ModbusMaster master_{link_};
   Bytes request_;
   Field field_;
-  Sink sink_;
+  test::RecordingSink sink_;
 };
 
-TEST_F(ScriptedLink, ClosedPortSendsNothingAndSaysSo) {
-  // The flag alone decides: the device stays open so the line can be watched.
-  link_.PortOpen = 0;
-  uint16_t v16 = 0;
-  uint32_t v32 = 0;
-  float vf = 0;
-  EXPECT_EQ(master_.ReadRegister(0, v16), kPortNotOpen);
-  EXPECT_EQ(master_.ReadRegister32(0, v32), kPortNotOpen);
-  EXPECT_EQ(master_.ReadFloatRegister(0, vf), kPortNotOpen);
-  EXPECT_EQ(master_.WriteRegister(0, 1), kPortNotOpen);
-  EXPECT_EQ(master_.WriteRegister32(0, 1), kPortNotOpen);
-  EXPECT_EQ(master_.WriteRegisterPair(0, 1, 2), kPortNotOpen);
-
-  field_.text = "old";
-  master_.ShowScaled(sink_, field_, 0, 0.1, 1, true);
-  EXPECT_EQ(field_.text, "");
-  Message m = sink_.Take();
-  EXPECT_EQ(m.text, "串口未打开");
-  EXPECT_EQ(m.caption, "警告");
-  EXPECT_EQ(m.icon, MessageIcon::Exclamation);
-  field_.text = "old";
-  master_.ShowRegisterNoClear(sink_, field_, 0, true);
-  EXPECT_EQ(field_.text, "old");
-  EXPECT_EQ(sink_.Take().text, "Serial port not open!");
-  master_.ShowRegister(sink_, field_, 0, false);
-  EXPECT_EQ(sink_.Take().text, "");
-  field_.text = "5";
-  master_.WriteFieldInt(sink_, field_, 0);
-  m = sink_.Take();
-  EXPECT_EQ(m.text, "Serial port not open!");
-  EXPECT_EQ(m.caption, "Warning");
-  EXPECT_TRUE(pty_.Receive(5ms, 50ms).empty());  // nothing reached the line
-}
-
 TEST_F(ScriptedLink, ReadsDecodeAndFormat) {
-  uint16_t v = 0;
-  EXPECT_EQ(Run(Words({0x1234}), [&] { return master_.ReadRegister(0x0102, v); }), kSuccess);
-  EXPECT_EQ(request_, WithCrc({1, 3, 0x01, 0x02, 0, 1}));
-  EXPECT_EQ(v, 0x1234);
-
-  auto show = [&](auto op, std::vector<uint16_t> words) {
-    field_.text = "old";
-    EXPECT_EQ(Run(Words(words), op), kSuccess);
-    EXPECT_EQ(sink_.Take().text, "");
-    return field_.text;
+  const struct Case {
+    Op show;
+    std::vector<uint16_t> words;
+    const char* text;
+  } cases[] = {
+      {[&] { return master_.ShowRegister(sink_, field_, 0, true); }, {0xFFFF}, "65535"},
+      {[&] { return master_.ShowRegisterNoClear(sink_, field_, 0, true); }, {0xFFFE}, "65534"},
+      {[&] { return master_.ShowScaledSigned(sink_, field_, 0, 0.1, 1, true); }, {0xFFFF}, "-0.1"},
+      {[&] { return master_.ShowScaled(sink_, field_, 0, 0.1, 1, true); }, {0xFFFF}, "6553.5"},
+      {[&] { return master_.ShowScaled(sink_, field_, 0, 0.001, 3, true); }, {1234}, "1.234"},
+      {[&] { return master_.ShowStatusRegister(sink_, field_, 0, 0, 1, true); }, {0}, "Normal"},
+      {[&] { return master_.ShowStatusRegister(sink_, field_, 0, 0, 1, true); }, {1}, "Warning"},
+      {[&] { return master_.ShowStatusRegister(sink_, field_, 0, 0, 1, true); }, {2}, "err"},
+      {[&] { return master_.ShowRegister32(sink_, field_, 0, true); }, {0x8001, 0x86A0}, "2147583648"},
+      {[&] { return master_.ShowFloatRegister(sink_, field_, 0, true); }, {0xC2F6, 0xE979}, "-123.456001"},
   };
-  EXPECT_EQ(show([&] { return master_.ShowRegister(sink_, field_, 0, true); }, {0xFFFF}), "65535");
-  EXPECT_EQ(show([&] { return master_.ShowRegisterNoClear(sink_, field_, 0, true); }, {0xFFFF}), "65535");
-  EXPECT_EQ(show([&] { return master_.ShowScaledSigned(sink_, field_, 0, 0.1, 1, true); }, {0xFFFF}), "-0.1");
-  EXPECT_EQ(show([&] { return master_.ShowScaled(sink_, field_, 0, 0.1, 1, true); }, {0xFFFF}), "6553.5");
-  EXPECT_EQ(show([&] { return master_.ShowScaled(sink_, field_, 0, 0.001, 3, true); }, {1234}), "1.234");
-  EXPECT_EQ(show([&] { return master_.ShowScaledSigned(sink_, field_, 0, 0.001, 3, true); }, {1234}), "1.234");
-  EXPECT_EQ(show([&] { return master_.ShowScaled(sink_, field_, 0, 0.1, 7, true); }, {1234}), "123");
-  for (auto [code, text] : {std::pair<uint16_t, const char*>{0, "Normal"}, {1, "Warning"}, {2, "err"}})
-    EXPECT_EQ(show([&] { return master_.ShowStatusRegister(sink_, field_, 0, 0, 1, true); }, {code}), text);
-
-  EXPECT_EQ(show([&] { return master_.ShowRegister32(sink_, field_, 0x10, true); }, {0x0001, 0x86A0}), "100000");
-  EXPECT_EQ(request_, WithCrc({1, 3, 0x00, 0x10, 0, 2}));
-  EXPECT_EQ(show([&] { return master_.ShowRegister32(sink_, field_, 0, true); }, {0xFFFF, 0xFFFF}), "4294967295");
-  EXPECT_EQ(show([&] { return master_.ShowFloatRegister(sink_, field_, 0, true); }, {0x3FC0, 0x0000}), "1.500000");
-  float f = 0;
-  EXPECT_EQ(Run(Words({0xC2F6, 0xE979}), [&] { return master_.ReadFloatRegister(0, f); }), kSuccess);
-  EXPECT_FLOAT_EQ(f, -123.456f);
-
-  uint16_t block[3] = {};
-  EXPECT_EQ(Run(Words({7, 8, 9}), [&] { return master_.ReadRegisters(0, 3, block); }), kSuccess);
-  EXPECT_EQ(request_, WithCrc({1, 3, 0, 0, 0, 3}));
-  EXPECT_EQ(block[2], 9);
-}
-
-TEST_F(ScriptedLink, ReadFailuresByFamily) {
-  struct Case {
-    Bytes reply;
-    uint8_t result;
-  };
-  Bytes badCrc = WithCrc({1, 3, 2, 0, 5});
-  badCrc.back() ^= 0xFF;
-  const Case cases[] = {
-      {WithCrc({1, 0x83, 2}), kFormatError},          // exception reply
-      {WithCrc({2, 3, 2, 0, 5}), kFormatError},       // another address
-      {WithCrc({1, 4, 2, 0, 5}), kFormatError},       // another function
-      {badCrc, kCheckError},
-      {WithCrc({1, 3}), kFormatError},                // good CRC, no data: never stale bytes
-      {Bytes{1, 3, 2}, kFormatError},                 // three bytes
-  };
-  const char* plain[] = {"", "", "Read format error!", "Check value error!"};
-  const char* noClear[] = {"", "", "Read format Error!", "Check Value Error!"};
-  const char* chinese[] = {"", "", "读取格式错误", "设备校验值错误"};
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.reply));
-    // A good reply first leaves a decodable value in the reply buffer.
-    uint16_t v = 0;
-    ASSERT_EQ(Run(Words({0x7777}), [&] { return master_.ReadRegister(0, v); }), kSuccess);
-    v = 0;
-    EXPECT_EQ(Run(Fixed(c.reply), [&] { return master_.ReadRegister(0, v); }), c.result);
-    EXPECT_EQ(v, 0);
-
+    SCOPED_TRACE(c.text);
     field_.text = "old";
-    Run(Fixed(c.reply), [&] { return master_.ShowScaledSigned(sink_, field_, 0, 0.1, 1, true); });
-    EXPECT_EQ(field_.text, "");
-    Message m = sink_.Take();
-    EXPECT_EQ(m.text, plain[c.result]);
-    EXPECT_EQ(m.caption, "Warning");
-    EXPECT_EQ(m.icon, MessageIcon::Exclamation);
-
-    field_.text = "old";
-    Run(Fixed(c.reply), [&] { return master_.ShowRegisterNoClear(sink_, field_, 0, true); });
-    EXPECT_EQ(field_.text, "old");
-    EXPECT_EQ(sink_.Take().text, noClear[c.result]);
-
-    Run(Fixed(c.reply), [&] { return master_.ShowScaled(sink_, field_, 0, 0.1, 1, true); });
-    m = sink_.Take();
-    EXPECT_EQ(m.text, chinese[c.result]);
-    EXPECT_EQ(m.caption, "警告");
-
-    Run(Fixed(c.reply), [&] { return master_.ShowRegister(sink_, field_, 0, false); });
-    EXPECT_EQ(field_.text, "");
-    EXPECT_EQ(sink_.Take().text, "");
+    EXPECT_EQ(Run(Words(c.words), c.show), kSuccess);
+    EXPECT_EQ(request_, WithCrc({1, 3, 0, 0, 0, static_cast<uint8_t>(c.words.size())}));
+    EXPECT_EQ(field_.text, c.text);
+    EXPECT_TRUE(sink_.boxes.empty());
   }
-  // The 32-bit families differ in their wording.
-  Bytes bad32 = WithCrc({1, 3, 4, 0, 0, 0, 1});
-  bad32[5] ^= 1;
-  Run(Fixed(bad32), [&] { return master_.ShowRegister32(sink_, field_, 0, true); });
-  EXPECT_EQ(sink_.Take().text, "Check Value error!");
-  Run(Fixed(bad32), [&] { return master_.ShowFloatRegister(sink_, field_, 0, true); });
-  EXPECT_EQ(sink_.Take().text, "Check Value Error!");
-  // Enough for one register but not for two.
-  Run(Fixed(WithCrc({1, 3, 2, 0, 1})), [&] { return master_.ShowRegister32(sink_, field_, 0, true); });
-  EXPECT_EQ(sink_.Take().text, "Read format error!");
+  uint16_t block[3] = {};
+  EXPECT_EQ(Run(Words({7, 8, 9}), [&] { return master_.ReadRegisters(0x0102, 3, block); }), kSuccess);
+  EXPECT_EQ(request_, WithCrc({1, 3, 0x01, 0x02, 0, 3}));
+  EXPECT_EQ((std::vector<uint16_t>(block, block + 3)), (std::vector<uint16_t>{7, 8, 9}));
 }
 
-TEST_F(ScriptedLink, SilentDeviceAndStaleFrames) {
-  uint16_t v = 0;
-  EXPECT_EQ(Run(Fixed({}), [&] { return master_.ReadRegister(0, v); }), kFormatError);
-  field_.text = "old";
-  EXPECT_EQ(Run(Fixed({}), [&] { return master_.ShowScaled(sink_, field_, 0, 0.1, 1, false); }), kFormatError);
+TEST_F(ScriptedLink, EachFamilyReportsItsFailures) {
+  using Texts = std::array<const char*, 3>;  // port not open, format error, check error
+  const Texts plain{"Serial port not open!", "Read format error!", "Check value error!"};
+  const Texts noClear{"Serial port not open!", "Read format Error!", "Check Value Error!"};
+  const Texts write{"Serial port not open!", "Return value error or device not responding!",
+                    "Receiving and sending data are inconsistent!"};
+  const struct Family {
+    Op op;
+    bool clears;
+    const char* caption;
+    Texts texts;
+  } families[] = {
+      {[&] { return master_.ShowRegister(sink_, field_, 0, true); }, true, "Warning", plain},
+      {[&] { return master_.ShowScaledSigned(sink_, field_, 0, 0.1, 1, true); }, true, "Warning", plain},
+      {[&] { return master_.ShowRegisterNoClear(sink_, field_, 0, true); }, false, "Warning", noClear},
+      {[&] { return master_.ShowStatusRegister(sink_, field_, 0, 0, 1, true); }, true, "Warning", noClear},
+      {[&] { return master_.ShowScaled(sink_, field_, 0, 0.1, 1, true); }, true, "警告",
+       {"串口未打开", "读取格式错误", "设备校验值错误"}},
+      {[&] { return master_.ShowRegister32(sink_, field_, 0, true); }, true, "Warning",
+       {"Serial port not open!", "Read format error!", "Check Value error!"}},
+      {[&] { return master_.ShowFloatRegister(sink_, field_, 0, true); }, true, "Warning",
+       {"Serial port not open!", "Read format error!", "Check Value Error!"}},
+      {[&] { return master_.WriteFieldInt(sink_, field_, 0); }, false, "Warning", write},
+      {[&] { return master_.WriteFieldScaled32(sink_, field_, 0, 1); }, false, "Warning", write},
+  };
+  // Three bytes are a format error and a bad CRC a check error for every transaction.
+  const Bytes replies[] = {{}, {1, 3, 2}, {1, 3, 2, 0, 5, 0, 0}};
+  for (uint8_t result : {kPortNotOpen, kFormatError, kCheckError}) {
+    for (const Family& f : families) {
+      SCOPED_TRACE(f.texts[result - 1]);
+      field_.text = "old";
+      link_.PortOpen = result != kPortNotOpen;  // the flag alone decides; the line stays open to watch
+      EXPECT_EQ(result == kPortNotOpen ? f.op() : Run(Fixed(replies[result - 1]), f.op), result);
+      EXPECT_EQ(field_.text, f.clears ? "" : "old");
+      EXPECT_EQ(sink_.Take(), (test::Box{f.texts[result - 1], f.caption, MessageIcon::Exclamation}));
+    }
+    if (result == kPortNotOpen) {
+      EXPECT_TRUE(pty_.Receive(5ms, 50ms).empty());  // nothing reached the line
+    }
+  }
+  // Without showErrors a failed read only clears the field.
+  EXPECT_EQ(Run(Fixed({1, 3, 2}), [&] { return master_.ShowRegister(sink_, field_, 0, false); }), kFormatError);
   EXPECT_EQ(field_.text, "");
-  EXPECT_EQ(sink_.Take().text, "");
+  EXPECT_TRUE(sink_.boxes.empty());
+}
 
+TEST_F(ScriptedLink, RejectedAndStaleRepliesAreNeverDecoded) {
+  uint16_t v = 0;
+  ASSERT_EQ(Run(Words({0x7777}), [&] { return master_.ReadRegister(0, v); }), kSuccess);
+  v = 0;  // a decodable value is left in the reply buffer; a good CRC without data must not reach it
+  EXPECT_EQ(Run(Fixed(WithCrc({1, 3})), [&] { return master_.ReadRegister(0, v); }), kFormatError);
+  EXPECT_EQ(v, 0);
   // A late reply waiting from before is discarded, not taken for the answer.
   pty_.Send(WithCrc({1, 3, 2, 0x11, 0x11}));
   std::this_thread::sleep_for(100ms);  // let the receive thread release it as a frame
   EXPECT_EQ(Run(Words({0x2222}), [&] { return master_.ReadRegister(0, v); }), kSuccess);
   EXPECT_EQ(v, 0x2222);
-
-  // The configuration exchange hands back the raw reply.
-  link_.CurrentAddress = 255;
-  const Bytes comm = WithCrc({0xFF, 3, 0x0A, 0, 9, 0, 3, 0, 0, 0, 0, 0, 1});
-  const size_t n = Run(Fixed(comm), [&] {
-    return master_.Exchange(BuildCommParamRead(link_.TxFrame.data(), 255));
-  });
-  EXPECT_EQ(request_, (Bytes{0xFF, 0x03, 0x02, 0x00, 0x00, 0x05, 0x91, 0xAF}));
-  ASSERT_EQ(n, comm.size());
-  auto parsed = ParseCommParamReply(link_.RxFrame.data(), n);
-  ASSERT_TRUE(parsed);
-  EXPECT_EQ(parsed->baud, 9600u);
 }
 
-TEST_F(ScriptedLink, WritesCheckTheirReplies) {
-  EXPECT_EQ(Run(Echo, [&] { return master_.WriteRegister(0x0030, 0x12345); }), kSuccess);
+TEST_F(ScriptedLink, WritesSendTheirFrames) {
+  auto ack = [](const Bytes& req) { return WithCrc(Bytes(req.begin(), req.begin() + 6)); };
+  EXPECT_EQ(Run([](const Bytes& req) { return req; }, [&] { return master_.WriteRegister(0x0030, 0x12345); }), kSuccess);
   EXPECT_EQ(request_, WithCrc({1, 6, 0x00, 0x30, 0x23, 0x45}));  // low 16 bits only
-
-  // Write single: exception or an echo off in its CRC is a mismatch; cut short too.
-  EXPECT_EQ(Run(Fixed(WithCrc({1, 0x86, 2})), [&] { return master_.WriteRegister(0, 1); }), kCheckError);
-  auto badCrcEcho = [](const Bytes& req) { Bytes r = req; r[6] ^= 1; return r; };
-  EXPECT_EQ(Run(badCrcEcho, [&] { return master_.WriteRegister(0, 1); }), kCheckError);
-  auto cutEcho = [](const Bytes& req) { return Bytes(req.begin(), req.begin() + 6); };
-  EXPECT_EQ(Run(cutEcho, [&] { return master_.WriteRegister(0, 1); }), kCheckError);
-
-  EXPECT_EQ(Run(WriteTwoAck, [&] { return master_.WriteRegister32(0x0040, 0x540BE400); }), kSuccess);
+  EXPECT_EQ(Run(ack, [&] { return master_.WriteRegister32(0x0040, 0x540BE400); }), kSuccess);
   EXPECT_EQ(request_, WithCrc({1, 0x10, 0x00, 0x40, 0, 2, 4, 0x54, 0x0B, 0xE4, 0x00}));
-  EXPECT_EQ(Run(WriteTwoAck, [&] { return master_.WriteRegisterPair(0x0041, 0xAAAA, 0x5555); }), kSuccess);
+  EXPECT_EQ(Run(ack, [&] { return master_.WriteRegisterPair(0x0041, 0xAAAA, 0x5555); }), kSuccess);
   EXPECT_EQ(request_, WithCrc({1, 0x10, 0x00, 0x41, 0, 2, 4, 0xAA, 0xAA, 0x55, 0x55}));
-  // Write two: exception with a good CRC is a format error, a bad CRC a check error.
-  EXPECT_EQ(Run(Fixed(WithCrc({1, 0x90, 2})), [&] { return master_.WriteRegister32(0, 1); }), kFormatError);
-  auto badCrcAck = [](const Bytes& req) { Bytes r = WriteTwoAck(req); r.back() ^= 1; return r; };
-  EXPECT_EQ(Run(badCrcAck, [&] { return master_.WriteRegisterPair(0, 1, 2); }), kCheckError);
 }
 
-TEST_F(ScriptedLink, FieldWritesConvertAndAlwaysReport) {
-  struct Case {
-    const char* text;
-    uint16_t sent;
+class AgainstSimulator : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    sim_.SetDrift(false);
+    ASSERT_TRUE(sim_.Start(&error)) << error;
+    ASSERT_EQ(link_.ReopenPort(sim_.PortPath(), 9600), 1);
+    link_.CurrentAddress = 1;
+  }
+  sim::TransmitterSimulator sim_;
+  Link link_;
+  ModbusMaster master_{link_};
+  Field field_;
+  test::RecordingSink sink_;
+};
+
+TEST_F(AgainstSimulator, FaultsGiveTheirResultsPerTransaction) {
+  using sim::FaultKind;
+  const struct {
+    FaultKind kind;
+    int millis;
+    uint8_t read, write, write32;
+  } cases[] = {
+      {FaultKind::Exception, 0, kFormatError, kCheckError, kFormatError},
+      {FaultKind::BadCrc, 0, kCheckError, kCheckError, kCheckError},  // the echo's CRC is compared too
+      {FaultKind::WrongAddress, 0, kFormatError, kCheckError, kFormatError},
+      {FaultKind::Split, 10, kSuccess, kSuccess, kSuccess},  // bursts closer than the silence
+      {FaultKind::Delay, 150, kSuccess, kSuccess, kSuccess},
+      {FaultKind::Silence, 0, kFormatError, kFormatError, kFormatError},
   };
-  for (Case c : {Case{"12.34", 123}, {"-1.5", 0xFFF1}, {"abc", 0}, {"1e10", static_cast<uint16_t>(100000000000ULL)},
-                 {"1e400", 0}}) {
-    field_.text = c.text;
-    EXPECT_EQ(Run(Echo, [&] { return master_.WriteFieldScaled(sink_, field_, 0x20, 10); }), kSuccess) << c.text;
-    EXPECT_EQ(request_, WithCrc({1, 6, 0, 0x20, static_cast<uint8_t>(c.sent >> 8), static_cast<uint8_t>(c.sent)}))
-        << c.text;
-    Message m = sink_.Take();
-    EXPECT_EQ(m.text, "Write Successfully");
-    EXPECT_EQ(m.caption, "");
-    EXPECT_EQ(m.icon, MessageIcon::Exclamation);
+  uint16_t v = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.kind));
+    sim_.AddFault({.kind = c.kind, .count = 3, .millis = c.millis});
+    EXPECT_EQ(master_.ReadRegister(0x0001, v), c.read);
+    EXPECT_EQ(master_.WriteRegister(0x0001, 7), c.write);
+    EXPECT_EQ(master_.WriteRegister32(0x0002, 7), c.write32);
   }
-  for (Case c : {Case{"70000", 4464}, {"-5", 0}, {" 42", 42}}) {
+  EXPECT_EQ(master_.ReadRegister(0x0001, v), kSuccess);  // faults used up: the line is healthy
+  EXPECT_EQ(v, 7);
+}
+
+TEST_F(AgainstSimulator, FieldWritesConvertAndReport) {
+  enum Kind { Int, Scaled, Scaled32, Float };
+  const struct {
+    Kind kind;
+    const char* text;
+    int scale;
+    uint16_t first, second;  // second: the next register, untouched by 16-bit writes
+  } cases[] = {
+      {Int, "70000", 1, 4464, 0x5A5A}, {Int, "-5", 1, 0, 0x5A5A},  // the dialog manner: no sign
+      {Scaled, "-1.5", 10, 0xFFF1, 0x5A5A}, {Scaled, "1e10", 10, static_cast<uint16_t>(100000000000ULL), 0x5A5A},
+      {Scaled32, "-0.5", 100, 0xFFFF, 0xFFCE}, {Float, "-1e39", 1, 0xFF80, 0x0000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    ASSERT_TRUE(sim_.SetRegister(0x20, 0x5A5A) && sim_.SetRegister(0x21, 0x5A5A));
     field_.text = c.text;
-    Run(Echo, [&] { return master_.WriteFieldInt(sink_, field_, 0x21); });
-    EXPECT_EQ(request_, WithCrc({1, 6, 0, 0x21, static_cast<uint8_t>(c.sent >> 8), static_cast<uint8_t>(c.sent)}))
-        << c.text;
-    EXPECT_EQ(sink_.Take().text, "Write Successfully");
+    const uint8_t result = c.kind == Int      ? master_.WriteFieldInt(sink_, field_, 0x20)
+                           : c.kind == Scaled ? master_.WriteFieldScaled(sink_, field_, 0x20, c.scale)
+                           : c.kind == Float  ? master_.WriteFieldFloat(sink_, field_, 0x20)
+                                              : master_.WriteFieldScaled32(sink_, field_, 0x20, c.scale);
+    EXPECT_EQ(result, kSuccess);
+    EXPECT_EQ(sink_.Take(), (test::Box{"Write Successfully", "", MessageIcon::Exclamation}));
+    EXPECT_EQ(sim_.GetRegister(0x20), c.first);
+    EXPECT_EQ(sim_.GetRegister(0x21), c.second);
   }
-
-  field_.text = "1.5";
-  Run(WriteTwoAck, [&] { return master_.WriteFieldFloat(sink_, field_, 0x22); });
-  EXPECT_EQ(Bytes(request_.begin() + 7, request_.begin() + 11), (Bytes{0x3F, 0xC0, 0x00, 0x00}));
-  field_.text = "-1e39";
-  Run(WriteTwoAck, [&] { return master_.WriteFieldFloat(sink_, field_, 0x22); });
-  EXPECT_EQ(Bytes(request_.begin() + 7, request_.begin() + 11), (Bytes{0xFF, 0x80, 0x00, 0x00}));
-  field_.text = "1e10";
-  Run(WriteTwoAck, [&] { return master_.WriteFieldScaled32(sink_, field_, 0x24, 1); });
-  EXPECT_EQ(Bytes(request_.begin() + 7, request_.begin() + 11), (Bytes{0x54, 0x0B, 0xE4, 0x00}));
-  field_.text = "-0.5";
-  Run(WriteTwoAck, [&] { return master_.WriteFieldScaled32(sink_, field_, 0x24, 100); });
-  EXPECT_EQ(Bytes(request_.begin() + 7, request_.begin() + 11), (Bytes{0xFF, 0xFF, 0xFF, 0xCE}));
-  sink_.boxes.clear();
-
-  field_.text = "1";
-  Run(Fixed(WithCrc({1, 0x86, 2})), [&] { return master_.WriteFieldInt(sink_, field_, 0); });
-  Message m = sink_.Take();
-  EXPECT_EQ(m.text, "Receiving and sending data are inconsistent!");
-  EXPECT_EQ(m.caption, "Warning");
-  Run(Fixed(WithCrc({1, 0x90, 2})), [&] { return master_.WriteFieldScaled32(sink_, field_, 0, 1); });
-  EXPECT_EQ(sink_.Take().text, "Return value error or device not responding!");
 }
 
 }  // namespace

@@ -45,27 +45,19 @@ int Finish(Program& p, int sig) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-class ProgramTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/tamsu-sim-prog-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string dir_;
-};
-
-TEST_F(ProgramTest, PublishesServesAndRemovesItsPortOnEachSignal) {
+TEST(Program, PublishesServesAndRemovesItsPortOnEachSignal) {
+  char tmpl[] = "/tmp/tamsu-sim-prog-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const std::string dir = tmpl;
   for (int sig : {SIGTERM, SIGINT}) {
     Program p = Launch({"--profile", "Illum20WPage", "--address", "3", "--baud", "4800", "--protocol", "any0",
-                        "--no-drift", "--port-dir", dir_});
+                        "--no-drift", "--port-dir", dir});
     ASSERT_GT(p.pid, 0);
     char line[256] = {};
     ASSERT_NE(fgets(line, sizeof line, p.out), nullptr);  // the port, once it is served
     std::string port(line);
     port.pop_back();
-    EXPECT_EQ(port, dir_ + "/sim-ttyV0");
+    EXPECT_EQ(port, dir + "/sim-ttyV0");
     ASSERT_TRUE(std::filesystem::is_symlink(port));
     {
       tamsu::test::Line l(port, 4800);
@@ -75,17 +67,17 @@ TEST_F(ProgramTest, PublishesServesAndRemovesItsPortOnEachSignal) {
     EXPECT_EQ(Finish(p, sig), 0);
     EXPECT_FALSE(std::filesystem::is_symlink(port)) << "signal " << sig;
   }
+  std::filesystem::remove_all(dir);
 }
 
-TEST_F(ProgramTest, ListsProfilesAndRefusesBadArguments) {
+TEST(Program, ListsProfilesAndRefusesBadArguments) {
   Program p = Launch({"--list-profiles"});
   std::string all;
   char buf[512];
   while (size_t n = fread(buf, 1, sizeof buf, p.out)) all.append(buf, n);
   EXPECT_EQ(Finish(p, 0), 0);
-  for (const char* name : {"generic", "TemHumKanbanPage", "WindDirectionPage", "Illum20WTemHumPage"}) {
+  for (const char* name : {"generic", "TemHumKanbanPage", "WindDirectionPage", "Illum20WTemHumPage"})
     EXPECT_NE(all.find(name), std::string::npos) << name;
-  }
   for (auto args : std::vector<std::vector<std::string>>{{"--profile", "Nope"},
                                                          {"--profile", "generic", "--baud", "1234"},
                                                          {"--profile", "generic", "--address", "0"},
@@ -93,10 +85,7 @@ TEST_F(ProgramTest, ListsProfilesAndRefusesBadArguments) {
                                                          {"--profile", "generic", "--fault", "loud"},
                                                          {}}) {
     Program bad = Launch(args);
-    int status = 0;
-    waitpid(bad.pid, &status, 0);
-    fclose(bad.out);
-    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_EQ(Finish(bad, 0), 2);
   }
 }
 
