@@ -1,355 +1,307 @@
 #include "app/main_window.h"
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QContextMenuEvent>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
-#include <cstdlib>
-#include <filesystem>
+#include <memory>
+#include <optional>
+#include <tuple>
 
 #include "app/categories.h"
 #include "app/dialog_units.h"
-#include "serial/port_directory.h"
-#include "sim/simulator.h"
-#include "tests/support/recording_sink.h"
-#include "tests/support/pty_pair.h"
+#include "tests/pages/page_test_support.h"
 
 namespace tamsu {
 namespace {
 
-namespace fs = std::filesystem;
-using test::RecordingSink;
+using test::Box;
 
-// One application per process, with a port directory of its own so only our ports are listed.
-QApplication& App() {
-  static QApplication* app = [] {
-    static char dir[] = "/tmp/tamsu-mw-test-XXXXXX";
-    if (!mkdtemp(dir)) std::abort();
-    setenv("XDG_RUNTIME_DIR", dir, 1);
-    static int argc = 1;
-    static char name[] = "main_window_test";
-    static char* argv[] = {name, nullptr};
-    return new QApplication(argc, argv);
-  }();
-  return *app;
-}
+const std::string kColon = "\xEF\xBC\x9A";
 
 class MainWindowTest : public ::testing::Test {
  protected:
-  void SetUp() override { App(); }
-
-  void StartDevice(sim::DeviceConfig config) {
+  // A transmitter published in the port directory, and the window with its port selected.
+  MainWindow& Start(sim::DeviceConfig device, sim::Mismatch mismatch = sim::Mismatch::Silence) {
     sim::SimulatorOptions options;
-    options.device = config;
+    options.device = device;
     options.publish = true;
-    options.mismatch = sim::Mismatch::Silence;
-    sim_ = std::make_unique<sim::TransmitterSimulator>(options);
-    std::string error;
-    ASSERT_TRUE(sim_->Start(&error)) << error;
-  }
-
-  // The window, with the simulator's port selected.
-  MainWindow& Window() {
-    if (!window_) {
-      window_ = std::make_unique<MainWindow>(context_);
-      if (sim_) SelectPort(sim_->PortPath());
-    }
+    options.mismatch = mismatch;
+    window_.reset();
+    line_ = std::make_unique<test::SimulatedLine>(options, false);
+    window_ = std::make_unique<MainWindow>(line_->Context());
+    auto* list = Find<QComboBox>(1000);
+    list->setCurrentIndex(list->findData(QString::fromStdString(Sim().PortPath())));
+    EXPECT_EQ(window_->SelectedPortPath(), Sim().PortPath());
     return *window_;
   }
 
-  void SelectPort(const std::string& path) {
-    auto* list = Find<QComboBox>(1000);
-    const int index = list->findData(QString::fromStdString(path));
-    ASSERT_GE(index, 0) << path;
-    list->setCurrentIndex(index);
+  // ... and scanned, found in this mode; boxes and requests so far forgotten.
+  void StartScanned(sim::DeviceConfig device, ConfigMode mode) {
+    Start(device);
+    ASSERT_FALSE(Scan().text.empty());
+    ASSERT_EQ(window_->Config().mode, mode);
+    Sim().ClearLog();
+  }
+
+  // "Test Baud Rate": the one box it shows.
+  Box Scan() {
+    Click(1001);
+    return Sink().Take();
   }
 
   template <typename T>
   T* Find(int id) {
-    return Window().findChild<T*>(QString::number(id), Qt::FindDirectChildrenOnly);
+    return window_->findChild<T*>(QString::number(id), Qt::FindDirectChildrenOnly);
   }
   QLineEdit* AddressBox() { return Find<QLineEdit>(1002); }
   QLineEdit* BaudBox() { return Find<QLineEdit>(1003); }
   void Click(int id) { QTest::mouseClick(Find<QPushButton>(id), Qt::LeftButton); }
+  bool Enabled(int id) { return Find<QWidget>(id)->isEnabled(); }
+  sim::TransmitterSimulator& Sim() { return line_->Sim(); }
+  Link& TheLink() { return line_->GetLink(); }
+  uint32_t OpenRate() { return TheLink().Port.Settings().baudRate; }
+  test::RecordingSink& Sink() { return line_->Sink(); }
 
-  void ScanFinds(ScanOutcome expected) {
-    sink_.boxes.clear();
-    Click(1001);
-    ASSERT_EQ(sink_.boxes.size(), 1u);
-    ASSERT_EQ(Window().Config().mode, expected == ScanOutcome::Legacy   ? ConfigMode::Legacy
-                                      : expected == ScanOutcome::Any255 ? ConfigMode::Any255
-                                                                        : ConfigMode::Any0);
-    sink_.boxes.clear();
-    sim_->ClearLog();
-  }
-
-  void ExpectOneBox(const std::string& text, const std::string& caption, MessageIcon icon) {
-    ASSERT_EQ(sink_.boxes.size(), 1u);
-    EXPECT_EQ(sink_.boxes[0].text, text);
-    EXPECT_EQ(sink_.boxes[0].caption, caption);
-    EXPECT_EQ(sink_.boxes[0].icon, icon);
-    sink_.boxes.clear();
-  }
-
-  Link link_;
-  RecordingSink sink_;
-  AppContext context_{link_, sink_};
-  std::unique_ptr<sim::TransmitterSimulator> sim_;
+  std::unique_ptr<test::SimulatedLine> line_;
   std::unique_ptr<MainWindow> window_;
 };
 
-TEST_F(MainWindowTest, WindowControlsCarryTheirIdsCaptionsAndDialogUnitGeometry) {
-  MainWindow& w = Window();
+TEST_F(MainWindowTest, BeforeAScanTheBandIsInPlaceAndNothingReachesADevice) {
+  MainWindow& w = Start({});
   EXPECT_EQ(w.windowTitle(), "Tamsu Tools Configuration Software");
-  const DialogUnits du(w.font());
-  EXPECT_EQ(w.size(), du.Size(473, 397));
+  EXPECT_EQ(w.size(), DialogUnits(w.font()).Size(473, 397));
   EXPECT_EQ(w.minimumSize(), w.maximumSize());
-  EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
   EXPECT_FALSE(w.windowIcon().isNull());
-
-  struct Expect {
-    int id;
-    const char* text;
-    QRect rect;
-  };
-  for (const Expect& e : {Expect{1001, "Test Baud Rate", du.Rect(76, 31, 65, 22)},
-                          Expect{1004, "Inquire", du.Rect(213, 35, 42, 14)},
-                          Expect{1005, "Set up", du.Rect(261, 35, 42, 14)},
-                          Expect{1006, "Inquire", du.Rect(367, 35, 42, 14)},
-                          Expect{1007, "Set up", du.Rect(414, 35, 42, 14)}}) {
-    auto* b = Find<QPushButton>(e.id);
-    ASSERT_NE(b, nullptr) << e.id;
-    EXPECT_EQ(b->text(), e.text);
-    EXPECT_EQ(b->geometry(), e.rect);
-    EXPECT_EQ(b->accessibleDescription(), QStringLiteral("id:%1").arg(e.id));
-    EXPECT_FALSE(b->accessibleName().isEmpty());
+  for (const auto& [id, text] : {std::pair{1001, "Test Baud Rate"}, {1004, "Inquire"}, {1005, "Set up"},
+                                 {1006, "Inquire"}, {1007, "Set up"}}) {
+    auto* b = Find<QPushButton>(id);
+    ASSERT_NE(b, nullptr) << id;
+    EXPECT_EQ(b->text(), text);
+    EXPECT_EQ(b->accessibleDescription(), QStringLiteral("id:%1").arg(id));
+    EXPECT_EQ(b->isEnabled(), id == 1001) << id;
   }
-  EXPECT_EQ(AddressBox()->geometry(), du.Rect(165, 36, 44, 12));
-  EXPECT_EQ(BaudBox()->geometry(), du.Rect(320, 36, 44, 12));
-  // Accessible names tell the two Inquire buttons apart.
   EXPECT_NE(Find<QPushButton>(1004)->accessibleName(), Find<QPushButton>(1006)->accessibleName());
-
-  auto* tabs = Find<QTabWidget>(1008);
-  ASSERT_NE(tabs, nullptr);
-  EXPECT_EQ(tabs->geometry(), du.Rect(7, 85, 459, 305));
-  const QStringList shown = {"Temperature&&humidity", "Water leak|Smoke|Infrared", "Lighting", "Gas",
-                             "Wind Speed|Direction", "Soil", "Weather Sensor", "CurrentVoltage", "Lampblack",
-                             "WaterGauge", "Tilt sensor", "PH", "EC", "WaterQuality", "Warm vibration"};
-  ASSERT_EQ(tabs->count(), 15);
-  for (int i = 0; i < 15; ++i) EXPECT_EQ(tabs->tabText(i), shown[i]) << i;
-  EXPECT_EQ(tabs->currentIndex(), 0);
-
-  // Before a scan nothing can reach a device.
-  for (int id : {1004, 1005, 1006, 1007}) EXPECT_FALSE(Find<QPushButton>(id)->isEnabled()) << id;
-  EXPECT_EQ(link_.PortOpen.load(), 0);
-  EXPECT_EQ(w.findChild<QTimer*>("timer1")->interval(), 300);
-  EXPECT_EQ(w.findChild<QTimer*>("timer5")->interval(), 1000);
+  EXPECT_EQ(Find<QTabWidget>(1008)->count(), 15);
+  EXPECT_EQ(TheLink().PortOpen.load(), 0);
   EXPECT_TRUE(w.findChild<QTimer*>("timer5")->isActive());
 }
 
-TEST_F(MainWindowTest, PortListIsNaturallyOrderedAndKeepsTheHeldPortAndSelection) {
-  test::PtyPair a, b;
-  const fs::path dir = RuntimePortDirectory();
-  fs::create_directories(dir);
-  fs::create_symlink(a.slavePath(), dir / "dev10");
-  fs::create_symlink(b.slavePath(), dir / "dev2");
-  fs::create_symlink("/dev/tamsu-gone", dir / "dev3");  // dangling: left out
-  StartDevice({.address = 4, .baud = 9600, .protocol = sim::Protocol::Legacy});
+// A scan resets what an earlier one found: after an any-0 device, a legacy one at 4800.
+TEST_F(MainWindowTest, ScanFindsAnAny0DeviceThenALegacyOneAt4800AfterTheFailed2400Attempt) {
+  Start({.address = 5, .baud = 9600, .protocol = sim::Protocol::Any0, .parity = 2}, sim::Mismatch::Garbage);
+  EXPECT_EQ(Scan(), (Box{"Soil Transmitter\r\nAddress" + kColon + "5  Baudrate" + kColon + "9600\r\nParity Check",
+                         "Test Results", MessageIcon::None}));
+  EXPECT_EQ(window_->Config().mode, ConfigMode::Any0);
+  EXPECT_EQ(TheLink().CurrentAddress, 0);
+  auto log = Sim().RequestLog();  // asked at 255 first
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2].request.front(), 255);
+  EXPECT_EQ(log.back().request.front(), 0);
 
-  auto* list = Find<QComboBox>(1000);
-  QStringList names;
-  for (int i = 0; i < list->count(); ++i) names << list->itemText(i);
-  const int i2 = names.indexOf("dev2"), i10 = names.indexOf("dev10");
-  ASSERT_GE(i2, 0);
-  ASSERT_GE(i10, 0);
-  EXPECT_LT(i2, i10);
-  EXPECT_FALSE(names.contains("dev3"));
-  EXPECT_TRUE(list->isEnabled());
-
-  // Once the scan holds the simulator's port, a refill still lists it and keeps it selected.
-  ScanFinds(ScanOutcome::Legacy);
-  Window().RefreshPortList();
-  EXPECT_EQ(Window().SelectedPortPath(), sim_->PortPath());
-
-  fs::remove(dir / "dev10");
-  fs::remove(dir / "dev2");
-  fs::remove(dir / "dev3");
+  Sim().SetConfig({.address = 12, .baud = 4800, .protocol = sim::Protocol::Legacy});
+  Sim().ClearLog();
+  EXPECT_EQ(Scan(), (Box{"Device address" + kColon + "12  BaudRate" + kColon + "4800", "Test Result",
+                         MessageIcon::None}));
+  EXPECT_EQ(window_->Config().mode, ConfigMode::Legacy);
+  EXPECT_EQ(window_->Config().DetectedBaud, 4800);
+  EXPECT_EQ(TheLink().CurrentAddress, 12);
+  EXPECT_EQ(AddressBox()->text(), "12");
+  EXPECT_EQ(BaudBox()->text(), "4800");
+  EXPECT_TRUE(Enabled(1001) && Enabled(1004) && Enabled(1007));
+  // The port stays open at the rate that answered, and the 2400 attempt came first.
+  EXPECT_NE(TheLink().PortOpen.load(), 0);
+  EXPECT_EQ(OpenRate(), 4800u);
+  log = Sim().RequestLog();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log.front().lineBaud, 2400u);
+  EXPECT_EQ(log.back().lineBaud, 4800u);
 }
 
-TEST_F(MainWindowTest, InquireIsLatchedUntilTheNextTickOfTimerOne) {
-  StartDevice({.address = 21, .baud = 9600, .protocol = sim::Protocol::Any255});
-  Window();
-  ScanFinds(ScanOutcome::Any255);
-  QTest::qWait(400);  // let the latch of any earlier press lapse
+TEST_F(MainWindowTest, ScanOfAnAny255DeviceReportsParityAndNormalOrAbnormalState) {
+  const std::string found =
+      "Soil Transmitter\r\nAddress" + kColon + "33  BaudRate" + kColon + "9600\r\nOdd Parity Check";
+  const std::pair<uint16_t, Box> cases[] = {
+      {1, {found, "Test Result", MessageIcon::None}},
+      {2, {found + "\r\nStop bit exception,please reconfigure address or baud rate", "Abnormal test results",
+           MessageIcon::Question}}};
+  for (const auto& [status4, box] : cases) {
+    SCOPED_TRACE(status4);
+    Start({.address = 33, .baud = 9600, .protocol = sim::Protocol::Any255, .parity = 1, .status3 = 0,
+           .status4 = status4});
+    EXPECT_EQ(Scan(), box);
+    EXPECT_EQ(window_->Config().mode, ConfigMode::Any255);
+    EXPECT_EQ(window_->Config().ReportedBaudCode, 3);
+    EXPECT_EQ(TheLink().CurrentAddress, 255);  // while the box shows the device's own address
+    EXPECT_EQ(AddressBox()->text(), "33");
+    EXPECT_EQ(OpenRate(), 9600u);
+    EXPECT_TRUE(Enabled(1004));
+  }
+}
 
+TEST_F(MainWindowTest, ScanOfASilentDeviceEndsUnknownWithThePortOpenAt9600) {
+  Start({.address = 1, .baud = 9600, .protocol = sim::Protocol::Modbus});
+  TheLink().CurrentAddress = 7;
+  EXPECT_EQ(Scan(), (Box{"End of Test UnKnow BaudRate", "Test Result", MessageIcon::None}));
+  EXPECT_EQ(window_->Config().mode, ConfigMode::Legacy);
+  EXPECT_EQ(TheLink().CurrentAddress, 7);
+  EXPECT_FALSE(Enabled(1004));
+  EXPECT_TRUE(Enabled(1001));
+  EXPECT_NE(TheLink().PortOpen.load(), 0);
+  EXPECT_EQ(OpenRate(), 9600u);
+  // All five attempts were made: three 0xFD queries, then the block at 255 and at 0.
+  const auto log = Sim().RequestLog();
+  ASSERT_EQ(log.size(), 5u);
+  EXPECT_EQ(log[2].request.front(), 0xFD);
+  EXPECT_EQ(log[3].request.front(), 255);
+  EXPECT_EQ(log[4].request.front(), 0);
+}
+
+TEST_F(MainWindowTest, ScanWithoutAPortFailsToOpen) {
+  Start({});
+  Find<QComboBox>(1000)->setCurrentIndex(-1);
+  ASSERT_EQ(window_->SelectedPortPath(), "");
+  EXPECT_EQ(Scan(), (Box{"Serial port open failed!", "Warning", MessageIcon::Question}));
+  EXPECT_EQ(TheLink().PortOpen.load(), 0);
+  EXPECT_TRUE(Enabled(1001));
+  EXPECT_FALSE(Enabled(1004));
+}
+
+// An any-255 device: Inquire is latched until the next tick of timer 1, and an address-only
+// write keeps the rate the device reported, even one the scan never tries.
+TEST_F(MainWindowTest, Any255InquireLatchAndAddressWriteKeepingTheReportedRate) {
+  StartScanned({.address = 21, .baud = 9600, .protocol = sim::Protocol::Any255}, ConfigMode::Any255);
+  QTest::qWait(400);  // let the latch of any earlier press lapse
   Click(1004);
   Click(1006);  // within the same period: ignored
-  EXPECT_EQ(sim_->RequestLog().size(), 1u);
+  EXPECT_EQ(Sim().RequestLog().size(), 1u);
   EXPECT_EQ(AddressBox()->text(), "21");
   EXPECT_EQ(BaudBox()->text(), "9600");
-  EXPECT_EQ(link_.CurrentAddress, 255);  // the boxes show the device's own address
-  EXPECT_TRUE(Window().InquireLatch());
-
+  EXPECT_EQ(TheLink().CurrentAddress, 255);  // the boxes show the device's own address
+  EXPECT_TRUE(window_->InquireLatch());
   QTest::qWait(700);
-  EXPECT_FALSE(Window().InquireLatch());
+  EXPECT_FALSE(window_->InquireLatch());
   Click(1006);
-  EXPECT_EQ(sim_->RequestLog().size(), 2u);
+  EXPECT_EQ(Sim().RequestLog().size(), 2u);
 
   // A silent device leaves a blank in both boxes and no message.
   QTest::qWait(700);
-  sim_->AddFault({.kind = sim::FaultKind::Silence, .count = 1});
+  Sim().AddFault({.kind = sim::FaultKind::Silence, .count = 1});
   Click(1004);
   EXPECT_EQ(AddressBox()->text(), " ");
   EXPECT_EQ(BaudBox()->text(), " ");
-  EXPECT_TRUE(sink_.boxes.empty());
+  EXPECT_TRUE(Sink().boxes.empty());
+
+  // The device now runs at 19200 and the line follows it.
+  Sim().SetConfig({.address = 4, .baud = 19200, .protocol = sim::Protocol::Any255});
+  ASSERT_NE(TheLink().ReopenPort(Sim().PortPath(), 19200), 0);
+  QTest::qWait(700);
+  Click(1004);
+  ASSERT_EQ(BaudBox()->text(), "19200");
+  AddressBox()->setText("7");
+  Click(1005);
+  EXPECT_EQ(Sink().Take(), (Box{"Address set successfully!", kAppTitle, MessageIcon::None}));
+  EXPECT_EQ(Sim().Config().address, 7);
+  EXPECT_EQ(Sim().Config().baud, 19200u);
+  EXPECT_EQ(TheLink().CurrentAddress, 255);
 }
 
-TEST_F(MainWindowTest, AddressAndBaudBoxesAreCheckedBeforeAnythingIsSent) {
-  StartDevice({.address = 3, .baud = 9600, .protocol = sim::Protocol::Legacy});
-  Window();
-  ScanFinds(ScanOutcome::Legacy);
-
+// A legacy device: the boxes are checked before anything is sent; a baud change re-opens the
+// port at the new rate (and says so when that fails); the port list refill keeps the held port.
+TEST_F(MainWindowTest, LegacyRefusalsAndBaudChangeReopeningThePort) {
+  StartScanned({.address = 8, .baud = 9600, .protocol = sim::Protocol::Legacy}, ConfigMode::Legacy);
+  window_->RefreshPortList();
+  EXPECT_EQ(window_->SelectedPortPath(), Sim().PortPath());
   AddressBox()->setText("256");  // low 8 bits are 0
   BaudBox()->setText("9600");
   Click(1005);
-  ExpectOneBox("Address Cannot be 0", kAppTitle, MessageIcon::None);
+  EXPECT_EQ(Sink().Take(), (Box{"Address Cannot be 0", kAppTitle, MessageIcon::None}));
   Click(1007);
-  ExpectOneBox("Address cannot be 0", kAppTitle, MessageIcon::None);
-
-  AddressBox()->setText("3");
+  EXPECT_EQ(Sink().Take(), (Box{"Address cannot be 0", kAppTitle, MessageIcon::None}));
+  AddressBox()->setText("8");
   for (const char* baud : {"19200", "1200", "abc", ""}) {
     BaudBox()->setText(baud);
     Click(1007);
-    ExpectOneBox("Baudrate Error", kAppTitle, MessageIcon::None);
+    EXPECT_EQ(Sink().Take(), (Box{"Baudrate Error", kAppTitle, MessageIcon::None})) << baud;
   }
-  EXPECT_TRUE(sim_->RequestLog().empty());
-}
+  EXPECT_TRUE(Sim().RequestLog().empty());
 
-TEST_F(MainWindowTest, LegacyBaudChangeReopensThePortAtTheNewRate) {
-  StartDevice({.address = 8, .baud = 9600, .protocol = sim::Protocol::Legacy});
-  Window();
-  ScanFinds(ScanOutcome::Legacy);
-
-  AddressBox()->setText("8");
   BaudBox()->setText("4800");
   Click(1007);
-  ExpectOneBox("Baudrate set successfully", kAppTitle, MessageIcon::None);
-  EXPECT_EQ(sim_->Config().baud, 4800u);
-  EXPECT_NE(link_.PortOpen.load(), 0);
-  EXPECT_EQ(link_.Port.Settings().baudRate, 4800u);
-  EXPECT_EQ(link_.Port.Settings().devicePath, sim_->PortPath());
-
-  // The device is reachable at its new rate.
+  EXPECT_EQ(Sink().Take(), (Box{"Baudrate set successfully", kAppTitle, MessageIcon::None}));
+  EXPECT_EQ(Sim().Config().baud, 4800u);
+  EXPECT_NE(TheLink().PortOpen.load(), 0);
+  EXPECT_EQ(OpenRate(), 4800u);
+  EXPECT_EQ(TheLink().Port.Settings().devicePath, Sim().PortPath());
+  // Reachable at its new rate; an address change follows the reply's address.
   QTest::qWait(400);
   Click(1004);
   EXPECT_EQ(AddressBox()->text(), "8");
   EXPECT_EQ(BaudBox()->text(), "4800");
-
-  // Address change in the same mode follows the reply's address.
   AddressBox()->setText("17");
   Click(1005);
-  ExpectOneBox("Address set successfully", kAppTitle, MessageIcon::None);
-  EXPECT_EQ(link_.CurrentAddress, 17);
-  EXPECT_EQ(sim_->Config().address, 17);
-}
+  EXPECT_EQ(Sink().Take(), (Box{"Address set successfully", kAppTitle, MessageIcon::None}));
+  EXPECT_EQ(TheLink().CurrentAddress, 17);
+  EXPECT_EQ(Sim().Config().address, 17);
 
-TEST_F(MainWindowTest, LegacyReopenFailureIsReported) {
-  StartDevice({.address = 8, .baud = 9600, .protocol = sim::Protocol::Legacy});
-  Window();
-  ScanFinds(ScanOutcome::Legacy);
-  // The device answers, but its port cannot be opened again (as if unplugged meanwhile):
-  // the held descriptor stays, only the path to re-open is gone.
-  AddressBox()->setText("8");
+  // The device answers, but its port cannot be opened again (as if unplugged meanwhile): the
+  // held descriptor stays, only the path to re-open is gone.
   BaudBox()->setText("2400");
-  link_.Port.Configure("/dev/tamsu-no-such-port", 8, 0, 0, 9600);
+  TheLink().Port.Configure("/dev/tamsu-no-such-port", 8, 0, 0, 4800);
   Click(1007);
-  ASSERT_EQ(sink_.boxes.size(), 2u);
-  EXPECT_EQ(sink_.boxes[0].text, "Baudrate set successfully");
-  EXPECT_EQ(sink_.boxes[1].text, "Serial port open failed!");
-  EXPECT_EQ(sink_.boxes[1].caption, "Warning");
-  EXPECT_EQ(link_.PortOpen.load(), 0);
-}
-
-TEST_F(MainWindowTest, Any255AddressWriteKeepsTheRateTheDeviceReported) {
-  StartDevice({.address = 4, .baud = 9600, .protocol = sim::Protocol::Any255});
-  Window();
-  ScanFinds(ScanOutcome::Any255);
-  // The device now runs at 19200 and the line follows it.
-  auto config = sim_->Config();
-  config.baud = 19200;
-  sim_->SetConfig(config);
-  ASSERT_NE(link_.ReopenPort(sim_->PortPath(), 19200), 0);
-  QTest::qWait(400);
-  Click(1004);
-  ASSERT_EQ(BaudBox()->text(), "19200");
-
-  AddressBox()->setText("7");
-  Click(1005);
-  ExpectOneBox("Address set successfully!", kAppTitle, MessageIcon::None);
-  EXPECT_EQ(sim_->Config().address, 7);
-  EXPECT_EQ(sim_->Config().baud, 19200u);
-  EXPECT_EQ(link_.CurrentAddress, 255);
+  EXPECT_EQ(Sink().boxes, (std::vector<Box>{{"Baudrate set successfully", kAppTitle, MessageIcon::None},
+                                            {"Serial port open failed!", "Warning", MessageIcon::Question}}));
+  EXPECT_EQ(TheLink().PortOpen.load(), 0);
 }
 
 TEST_F(MainWindowTest, Any0FailuresUseTheirOwnCaptions) {
-  StartDevice({.address = 4, .baud = 9600, .protocol = sim::Protocol::Any0});
-  Window();
-  ScanFinds(ScanOutcome::Any0);
+  StartScanned({.address = 4, .baud = 9600, .protocol = sim::Protocol::Any0}, ConfigMode::Any0);
   AddressBox()->setText("9");
-  sim_->AddFault({.kind = sim::FaultKind::Silence, .count = 1});
-  Click(1005);
-  ExpectOneBox("Address setting failed!", "Warnging", MessageIcon::Question);
-  sim_->AddFault({.kind = sim::FaultKind::BadCrc, .count = 1});
-  Click(1005);
-  ExpectOneBox("Address setting failed!", "Warning", MessageIcon::Question);
-  Click(1005);
-  ExpectOneBox("Address set successfully", kAppTitle, MessageIcon::None);
-  EXPECT_EQ(sim_->Config().address, 9);
-
   BaudBox()->setText("4800");
-  sim_->AddFault({.kind = sim::FaultKind::Silence, .count = 1});
-  Click(1007);
-  ExpectOneBox("Baudrate setting failed!", "Warning", MessageIcon::Question);
-  Click(1007);
-  ExpectOneBox("Baudrate set successfully", kAppTitle, MessageIcon::None);
-  // The port stays at its old rate in this mode.
-  EXPECT_EQ(link_.Port.Settings().baudRate, 9600u);
+  const struct {
+    int button;
+    std::optional<sim::FaultKind> fault;  // none: the device answers
+    Box box;
+  } cases[] = {
+      {1005, sim::FaultKind::Silence, {"Address setting failed!", "Warnging", MessageIcon::Question}},
+      {1005, sim::FaultKind::BadCrc, {"Address setting failed!", "Warning", MessageIcon::Question}},
+      {1005, std::nullopt, {"Address set successfully", kAppTitle, MessageIcon::None}},
+      {1007, sim::FaultKind::Silence, {"Baudrate setting failed!", "Warning", MessageIcon::Question}},
+      {1007, std::nullopt, {"Baudrate set successfully", kAppTitle, MessageIcon::None}},
+  };
+  for (const auto& c : cases) {
+    if (c.fault) Sim().AddFault({.kind = *c.fault, .count = 1});
+    Click(c.button);
+    EXPECT_EQ(Sink().Take(), c.box);
+  }
+  EXPECT_EQ(Sim().Config().address, 9);
+  EXPECT_EQ(OpenRate(), 9600u);  // the port stays at its old rate in this mode
 }
 
-TEST_F(MainWindowTest, AboutOpensFromF1AndEscapeClosesOnlyFromTheBand) {
-  MainWindow& w = Window();
+TEST_F(MainWindowTest, AboutOpensFromF1AndTheContextMenuAndEscapeClosesOnlyFromTheBand) {
+  MainWindow& w = Start({});
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
   w.activateWindow();
-  QString title;
-  QString button;
+  QString title, button;
   QSize size;
   QTimer::singleShot(100, [&] {
-    if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-      title = box->windowTitle();
-      size = box->size();
-      if (auto* yes = box->findChild<QPushButton*>("aboutYes")) {
-        button = yes->text();
-        yes->click();
-      }
-    }
+    auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    auto* yes = box ? box->findChild<QPushButton*>("aboutYes") : nullptr;
+    if (!yes) return;
+    std::tie(title, size, button) = std::tuple(box->windowTitle(), box->size(), yes->text());
+    yes->click();
   });
   QTest::keyClick(&w, Qt::Key_F1);
   EXPECT_EQ(title, "About Tamsu Tools Configuration Software");
   EXPECT_EQ(button, "Yes");
   EXPECT_EQ(size, DialogUnits(w.font()).Size(235, 55));
 
-  // The same entry in the context menu of the connection band.
   QStringList entries;
   QTimer::singleShot(100, [&] {
     if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
@@ -362,12 +314,11 @@ TEST_F(MainWindowTest, AboutOpensFromF1AndEscapeClosesOnlyFromTheBand) {
   EXPECT_EQ(entries, QStringList{"Tamsu Tools Configuration Software(&A)..."});
 
   // Esc inside a device page stays there.
-  QWidget* page = w.Categories().Page(0);
-  if (auto* edit = page->findChild<QLineEdit*>()) {
-    edit->setFocus();
-    QTest::keyClick(edit, Qt::Key_Escape);
-    EXPECT_TRUE(w.isVisible());
-  }
+  auto* edit = w.Categories().Page(0)->findChild<QLineEdit*>();
+  ASSERT_NE(edit, nullptr);
+  edit->setFocus();
+  QTest::keyClick(edit, Qt::Key_Escape);
+  EXPECT_TRUE(w.isVisible());
   AddressBox()->setFocus();
   QTest::keyClick(AddressBox(), Qt::Key_Escape);
   EXPECT_FALSE(w.isVisible());
@@ -377,8 +328,7 @@ TEST_F(MainWindowTest, AboutOpensFromF1AndEscapeClosesOnlyFromTheBand) {
 TEST_F(MainWindowTest, Screenshot) {
   const char* out = std::getenv("TAMSU_SCREENSHOT");
   if (!out) GTEST_SKIP() << "TAMSU_SCREENSHOT not set";
-  StartDevice({.address = 1, .baud = 9600, .protocol = sim::Protocol::Legacy});
-  MainWindow& w = Window();
+  MainWindow& w = Start({.address = 1, .baud = 9600, .protocol = sim::Protocol::Legacy});
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
   Click(1001);

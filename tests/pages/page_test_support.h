@@ -1,11 +1,12 @@
-// What the page and framework tests share: a recording message sink, and a simulated
-// transmitter on a line the tool has opened.
+// What the GUI tests share: an application, a recording message sink, and a simulated
+// transmitter behind the tool's link.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <QApplication>
-#include <functional>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,24 +32,28 @@ inline std::ostream& operator<<(std::ostream& out, const Request& r) {
 inline Request Read(int reg, int count = 1) { return {0x03, reg, count}; }
 inline Request Write(int reg, int value) { return {0x06, reg, value}; }
 
-// GUI tests need an application object; the first line under test makes one.
+// GUI tests need an application object; the first line under test makes one. A runtime
+// directory of its own keeps the port list to the ports the test publishes.
 inline void EnsureApplication() {
+  if (qApp) return;
+  static char dir[] = "/tmp/tamsu-gui-test-XXXXXX";
+  if (!mkdtemp(dir)) std::abort();
+  setenv("XDG_RUNTIME_DIR", dir, 1);
   static int argc = 1;
   static char name[] = "tamsu-tests";
   static char* argv[] = {name, nullptr};
-  if (!qApp) new QApplication(argc, argv);
+  new QApplication(argc, argv);
 }
 
-// One simulated transmitter at address 1, 9600 baud, plain Modbus, values held still; the
-// line open to it.
+// A simulated transmitter with the tool's link, sink and context. From a profile: address 1,
+// 9600 baud, plain Modbus, values held still, the line open to it.
 class SimulatedLine {
  public:
-  explicit SimulatedLine(const std::string& profile)
-      : simulator_(Options(profile)), context_{link_, sink_} {
-    EnsureApplication();
+  explicit SimulatedLine(const std::string& profile) : SimulatedLine(Options(profile), true) {}
+  SimulatedLine(const sim::SimulatorOptions& options, bool open) : simulator_(options), context_{link_, sink_} {
     std::string error;
-    started_ = simulator_.Start(&error);
-    EXPECT_TRUE(started_) << error;
+    EXPECT_TRUE(simulator_.Start(&error)) << error;
+    if (!open) return;
     EXPECT_EQ(link_.ReopenPort(simulator_.PortPath(), 9600), 1);
     link_.CurrentAddress = 1;
   }
@@ -71,22 +76,20 @@ class SimulatedLine {
 
   std::vector<Box> TakeBoxes() { return std::exchange(sink_.boxes, {}); }
 
- private:
   static sim::SimulatorOptions Options(const std::string& profile) {
     sim::SimulatorOptions options;
     options.profile = profile;
-    options.device.address = 1;
-    options.device.baud = 9600;
-    options.device.protocol = sim::Protocol::Modbus;
+    options.device = {.address = 1, .baud = 9600, .protocol = sim::Protocol::Modbus};
     options.drift = false;
     return options;
   }
 
+ private:
+  bool application_ = (EnsureApplication(), true);  // before the simulator publishes its port
   sim::TransmitterSimulator simulator_;
   Link link_;
   RecordingSink sink_;
   AppContext context_;
-  bool started_ = false;
 };
 
 }  // namespace tamsu::test
