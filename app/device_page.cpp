@@ -46,8 +46,8 @@ struct DevicePage::RowWidgets {
   QPushButton* setup = nullptr;
 };
 
-DevicePage::DevicePage(AppContext& context, PageSpec spec, QWidget* parent)
-    : QWidget(parent), context_(context), spec_(std::move(spec)), master_(context.link) {
+DevicePage::DevicePage(AppContext& context, PageDeclaration declaration, QWidget* parent)
+    : QWidget(parent), context_(context), declaration_(std::move(declaration)), master_(context.link) {
   Build();
 }
 
@@ -85,23 +85,23 @@ QGridLayout* DevicePage::ColumnGrid(int column) {
 // a row without a caption takes that of the row whose button reads it.
 QString DevicePage::RowName(size_t index) const {
   auto caption = [this](size_t i) {
-    const Row& row = spec_.rows[i];
+    const Row& row = declaration_.rows[i];
     QString own = Plain(row.caption);
     for (size_t j = 0; own.isEmpty() && row.inquire != 0 && j < i; ++j)
-      if (spec_.rows[j].inquire == row.inquire) own = Plain(spec_.rows[j].caption);
+      if (declaration_.rows[j].inquire == row.inquire) own = Plain(declaration_.rows[j].caption);
     return own;
   };
-  const Row& row = spec_.rows[index];
+  const Row& row = declaration_.rows[index];
   const QString name = caption(index);
   if (name.isEmpty()) return Plain(row.unit);
   int same = 0;
-  for (size_t i = 0; i < spec_.rows.size(); ++i) same += caption(i) == name;
+  for (size_t i = 0; i < declaration_.rows.size(); ++i) same += caption(i) == name;
   if (same > 1 && !row.unit.isEmpty()) return QStringLiteral("%1 (%2)").arg(name, Plain(row.unit));
   return name;
 }
 
 void DevicePage::Build() {
-  setObjectName(spec_.name);
+  setObjectName(declaration_.name);
   setFont(DialogFont());
   const DialogUnits du(font());
 
@@ -116,11 +116,11 @@ void DevicePage::Build() {
 
   QSet<int> ids;
   auto claim = [&ids, this](int id) {
-    Q_ASSERT_X(!ids.contains(id), "DevicePage", qPrintable(spec_.name + " repeats an id"));
+    Q_ASSERT_X(!ids.contains(id), "DevicePage", qPrintable(declaration_.name + " repeats an id"));
     ids.insert(id);
   };
 
-  for (const Selector& selector : spec_.selectors) {
+  for (const Selector& selector : declaration_.selectors) {
     claim(selector.id);
     QGridLayout* grid = ColumnGrid(selector.column);
     const int line = grid->rowCount();
@@ -140,8 +140,8 @@ void DevicePage::Build() {
     connect(combo, &QComboBox::currentIndexChanged, this, [this, id] { SelectorChanged(id); });
   }
 
-  for (size_t i = 0; i < spec_.rows.size(); ++i) {
-    const Row& row = spec_.rows[i];
+  for (size_t i = 0; i < declaration_.rows.size(); ++i) {
+    const Row& row = declaration_.rows[i];
     auto widgets = std::make_unique<RowWidgets>();
     QGridLayout* grid = ColumnGrid(row.column);
     const int line = grid->rowCount();
@@ -165,7 +165,7 @@ void DevicePage::Build() {
     }
 
     const bool sharesButton =
-        row.inquire != 0 && std::any_of(spec_.rows.begin(), spec_.rows.begin() + i,
+        row.inquire != 0 && std::any_of(declaration_.rows.begin(), declaration_.rows.begin() + i,
                                         [&row](const Row& earlier) { return earlier.inquire == row.inquire; });
     if (row.inquire != 0 && !sharesButton) {
       claim(row.inquire);
@@ -200,16 +200,16 @@ void DevicePage::Build() {
     rowWidgets_.push_back(std::move(widgets));
   }
 
-  if (spec_.realTime.id != 0) {
-    claim(spec_.realTime.id);
-    realTimeBox_ = new QCheckBox(spec_.realTime.caption, this);
-    Identify(realTimeBox_, spec_.realTime.id, Plain(spec_.realTime.caption));
-    QGridLayout* grid = ColumnGrid(spec_.realTime.column);
+  if (declaration_.realTime.id != 0) {
+    claim(declaration_.realTime.id);
+    realTimeBox_ = new QCheckBox(declaration_.realTime.caption, this);
+    Identify(realTimeBox_, declaration_.realTime.id, Plain(declaration_.realTime.caption));
+    QGridLayout* grid = ColumnGrid(declaration_.realTime.column);
     grid->addWidget(realTimeBox_, grid->rowCount(), kCaptionColumn, 1, 3);
     connect(realTimeBox_, &QCheckBox::clicked, this, [this] { RealTimeClicked(); });
   }
 
-  for (const Notice& notice : spec_.notices) {
+  for (const Notice& notice : declaration_.notices) {
     auto* frame = new QGroupBox(notice.heading, this);
     auto* text = new QLabel(notice.text, frame);
     text->setWordWrap(true);
@@ -230,8 +230,8 @@ void DevicePage::Build() {
 bool DevicePage::RealTimeTicked() const { return realTimeBox_ && realTimeBox_->isChecked(); }
 
 QLineEdit* DevicePage::Edit(int id) const {
-  for (size_t i = 0; i < spec_.rows.size(); ++i)
-    if (spec_.rows[i].edit == id) return rowWidgets_[i]->edit;
+  for (size_t i = 0; i < declaration_.rows.size(); ++i)
+    if (declaration_.rows[i].edit == id) return rowWidgets_[i]->edit;
   return nullptr;
 }
 
@@ -244,7 +244,7 @@ QPushButton* DevicePage::Button(int id) const {
 QComboBox* DevicePage::SelectorBox(int id) const { return findChild<QComboBox*>(QString::number(id)); }
 
 const Row* DevicePage::RowOfEdit(int editId) const {
-  for (const Row& row : spec_.rows)
+  for (const Row& row : declaration_.rows)
     if (row.edit == editId) return &row;
   return nullptr;
 }
@@ -290,33 +290,33 @@ uint8_t DevicePage::RunWrite(const WriteOp& op, EditField& field) {
 }
 
 uint8_t DevicePage::ReadInto(int editId, bool showErrors) {
-  for (size_t i = 0; i < spec_.rows.size(); ++i)
-    if (spec_.rows[i].edit == editId) return RunRead(ReadFor(spec_.rows[i]), *rowWidgets_[i]->field, showErrors);
+  for (size_t i = 0; i < declaration_.rows.size(); ++i)
+    if (declaration_.rows[i].edit == editId) return RunRead(ReadFor(declaration_.rows[i]), *rowWidgets_[i]->field, showErrors);
   return kSuccess;
 }
 
 void DevicePage::Inquire(int button, bool showErrors) {
-  for (size_t i = 0; i < spec_.rows.size(); ++i)
-    if (spec_.rows[i].inquire == button) RunRead(ReadFor(spec_.rows[i]), *rowWidgets_[i]->field, showErrors);
+  for (size_t i = 0; i < declaration_.rows.size(); ++i)
+    if (declaration_.rows[i].inquire == button) RunRead(ReadFor(declaration_.rows[i]), *rowWidgets_[i]->field, showErrors);
 }
 
 void DevicePage::SetUp(int button) {
-  for (size_t i = 0; i < spec_.rows.size(); ++i)
-    if (spec_.rows[i].setup == button) RunWrite(WriteFor(spec_.rows[i]), *rowWidgets_[i]->field);
+  for (size_t i = 0; i < declaration_.rows.size(); ++i)
+    if (declaration_.rows[i].setup == button) RunWrite(WriteFor(declaration_.rows[i]), *rowWidgets_[i]->field);
 }
 
 void DevicePage::Poll(bool showErrors) {
-  for (int edit : spec_.poll) ReadInto(edit, showErrors);
+  for (int edit : declaration_.poll) ReadInto(edit, showErrors);
 }
 
 void DevicePage::RealTimePoll() {
   ++pollDepth_;
-  Poll(spec_.pollShowsErrors);
+  Poll(declaration_.pollShowsErrors);
   --pollDepth_;
 }
 
 void DevicePage::RealTimeClicked() {
-  const RealTimeBox& box = spec_.realTime;
+  const RealTimeBox& box = declaration_.realTime;
   if (box.testsPort && GetLink().PortOpen.load() == 0) {
     realTimeBox_->setChecked(false);
     Messages().ShowMessage(box.message, box.messageCaption, box.icon);
@@ -325,11 +325,11 @@ void DevicePage::RealTimeClicked() {
 }
 
 void DevicePage::LockForRealTime(bool ticked) {
-  if (spec_.realTime.disables.empty()) {
+  if (declaration_.realTime.disables.empty()) {
     for (QPushButton* button : buttons_) button->setEnabled(!ticked);
     return;
   }
-  for (int id : spec_.realTime.disables)
+  for (int id : declaration_.realTime.disables)
     if (QWidget* widget = findChild<QWidget*>(QString::number(id))) widget->setEnabled(!ticked);
 }
 

@@ -112,7 +112,7 @@ struct Notice {
   int column = 1;
 };
 
-struct PageSpec {
+struct PageDeclaration {
   QString name{};  // the page's class name; also its objectName
   std::vector<Selector> selectors{};
   std::vector<Row> rows{};
@@ -137,11 +137,11 @@ class DevicePage : public QWidget {
   Q_OBJECT
 
  public:
-  // Builds every control of `spec`; a page without rows shows only the web address.
-  DevicePage(AppContext& context, PageSpec spec, QWidget* parent = nullptr);
+  // Builds every control of `declaration`; a page without rows shows only the web address.
+  DevicePage(AppContext& context, PageDeclaration declaration, QWidget* parent = nullptr);
   ~DevicePage() override;
 
-  const QString& Name() const { return spec_.name; }
+  const QString& Name() const { return declaration_.name; }
   bool RealTimeTicked() const;
   // True from the start of a poll until it has finished, message boxes included: the
   // dispatcher does not poll a page again meanwhile, so a silent device keeps one box open,
@@ -182,7 +182,7 @@ class DevicePage : public QWidget {
   ModbusMaster& Master() { return master_; }
   MessageSink& Messages() { return context_.messages; }
   Link& GetLink() { return context_.link; }
-  const PageSpec& Spec() const { return spec_; }
+  const PageDeclaration& Declaration() const { return declaration_; }
   const Row* RowOfEdit(int editId) const;
   // Room above the rows for a page's own controls (e.g. an icon and a name).
   QVBoxLayout* HeaderLayout() const { return header_; }
@@ -198,7 +198,7 @@ class DevicePage : public QWidget {
   QString RowName(size_t index) const;
 
   AppContext& context_;
-  PageSpec spec_;
+  PageDeclaration declaration_;
   ModbusMaster master_;
   std::vector<std::unique_ptr<RowWidgets>> rowWidgets_;
   QHBoxLayout* columnsRow_ = nullptr;
