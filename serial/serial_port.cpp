@@ -13,22 +13,17 @@
 namespace tamsu {
 namespace {
 
-bool SpeedOf(uint32_t baud, speed_t& speed) {
-  switch (baud) {
-    case 1200: speed = B1200; return true;
-    case 2400: speed = B2400; return true;
-    case 4800: speed = B4800; return true;
-    case 9600: speed = B9600; return true;
-    case 19200: speed = B19200; return true;
-    case 38400: speed = B38400; return true;
-    default: return false;
-  }
-}
+struct LineRate {
+  speed_t speed;
+  uint32_t baud;
+};
+constexpr LineRate kLineRates[] = {{B1200, 1200},   {B2400, 2400},   {B4800, 4800},   {B9600, 9600},
+                                   {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
 
 // Raw binary 8N1: no echo, no line editing, no translation, no flow control, modem lines ignored.
 bool ApplyLineSettings(int fd, const PortSettings& s) {
-  speed_t speed;
-  if (s.dataBits != 8 || s.parity != 0 || s.stopBits != 0 || !SpeedOf(s.baudRate, speed)) return false;
+  const speed_t speed = LineSpeedOf(s.baudRate);
+  if (s.dataBits != 8 || s.parity != 0 || s.stopBits != 0 || speed == B0) return false;
   termios t{};
   if (tcgetattr(fd, &t) != 0) return false;
   cfmakeraw(&t);
@@ -43,6 +38,18 @@ bool ApplyLineSettings(int fd, const PortSettings& s) {
 }
 
 }  // namespace
+
+unsigned LineSpeedOf(uint32_t baud) {
+  for (const LineRate& r : kLineRates)
+    if (r.baud == baud) return r.speed;
+  return B0;
+}
+
+uint32_t BaudOfLineSpeed(unsigned speed) {
+  for (const LineRate& r : kLineRates)
+    if (r.speed == speed) return r.baud;
+  return 0;
+}
 
 SerialPort::SerialPort() = default;
 

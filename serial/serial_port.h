@@ -8,6 +8,11 @@
 
 namespace tamsu {
 
+// The termios speed of a line rate (1200 to 115200), or 0 (B0) when the rate has none.
+unsigned LineSpeedOf(uint32_t baud);
+// The line rate of a termios speed, or 0 when it is none of those above.
+uint32_t BaudOfLineSpeed(unsigned speed);
+
 struct PortSettings {
   std::string devicePath;  // e.g. /dev/ttyUSB0, or a link in the runtime port directory
   uint8_t dataBits = 8;

@@ -14,37 +14,11 @@
 #include <cstring>
 
 #include "modbus/frames.h"
+#include "serial/serial_port.h"
 #include "serial/port_directory.h"
 
 namespace tamsu::sim {
 namespace {
-
-struct RateName {
-  speed_t speed;
-  uint32_t baud;
-};
-constexpr RateName kRates[] = {{B1200, 1200},   {B2400, 2400},   {B4800, 4800},   {B9600, 9600},
-                               {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
-
-speed_t SpeedOf(uint32_t baud) {
-  for (const auto& r : kRates) {
-    if (r.baud == baud) return r.speed;
-  }
-  return B9600;
-}
-
-bool GoodCrc(const std::vector<uint8_t>& f) {
-  if (f.size() < 4) return false;
-  const uint16_t crc = Crc16(f.data(), f.size() - 2);
-  return f[f.size() - 2] == static_cast<uint8_t>(crc) && f.back() == static_cast<uint8_t>(crc >> 8);
-}
-
-void SetCrc(std::vector<uint8_t>& f) {
-  if (f.size() < 4) return;
-  const uint16_t crc = Crc16(f.data(), f.size() - 2);
-  f[f.size() - 2] = static_cast<uint8_t>(crc);
-  f.back() = static_cast<uint8_t>(crc >> 8);
-}
 
 bool ParseInt(std::string_view s, int& out) {
   auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
@@ -134,7 +108,8 @@ bool TransmitterSimulator::Start(std::string* error) {
   tcgetattr(slave_, &t);
   cfmakeraw(&t);
   t.c_cflag |= CLOCAL | CREAD;
-  cfsetspeed(&t, SpeedOf(options_.device.baud));
+  const speed_t speed = LineSpeedOf(options_.device.baud);
+  cfsetspeed(&t, speed == B0 ? B9600 : speed);
   tcsetattr(slave_, TCSANOW, &t);
   termios m{};
   tcgetattr(master_, &m);
@@ -234,11 +209,7 @@ void TransmitterSimulator::ReleaseExclusive() {
 uint32_t TransmitterSimulator::LineBaud() const {
   termios t{};
   if (tcgetattr(slave_, &t) != 0) return 0;
-  const speed_t s = cfgetospeed(&t);
-  for (const auto& r : kRates) {
-    if (r.speed == s) return r.baud;
-  }
-  return 0;
+  return BaudOfLineSpeed(cfgetospeed(&t));
 }
 
 TransmitterSimulator::Clock::duration TransmitterSimulator::Silence() const {
@@ -262,7 +233,7 @@ std::vector<uint8_t> TransmitterSimulator::Noise(size_t n) {
   }
   // Noise never passes for a frame.
   if (out[0] == 0xFD) out[0] = 0x7F;
-  if (GoodCrc(out)) out.back() ^= 0x55;
+  if (CheckReplyCrc(out.data(), out.size())) out.back() ^= 0x55;
   return out;
 }
 
@@ -315,7 +286,7 @@ void TransmitterSimulator::FrameByLength(Clock::time_point now) {
     const size_t length = RequestLength(input_.data(), input_.size());
     if (length == kNeedMore || length == kBySilence || input_.size() < length) return;
     std::vector<uint8_t> frame(input_.begin(), input_.begin() + static_cast<ptrdiff_t>(length));
-    if (!GoodCrc(frame)) {
+    if (!CheckReplyCrc(frame.data(), frame.size())) {
       // Not a frame after all: whatever follows is unframed until the line goes quiet.
       Log({now, input_, {}, LineBaud(), true});
       input_.clear();
@@ -381,7 +352,7 @@ void TransmitterSimulator::Answer(const std::vector<uint8_t>& frame, Clock::time
           break;
         case FaultKind::WrongAddress:
           reply[0] = static_cast<uint8_t>(reply[0] + 1);
-          SetCrc(reply);
+          AppendCrc(reply.data(), reply.size() - 2);
           break;
         case FaultKind::Garbage:
           reply = Noise(reply.size());

@@ -19,12 +19,6 @@ std::vector<uint8_t> WithCrc(std::vector<uint8_t> frame) {
   return frame;
 }
 
-bool GoodCrc(const uint8_t* frame, size_t n) {
-  if (n < 4) return false;
-  const uint16_t crc = Crc16(frame, n - 2);
-  return frame[n - 2] == static_cast<uint8_t>(crc) && frame[n - 1] == static_cast<uint8_t>(crc >> 8);
-}
-
 }  // namespace
 
 std::string_view ProtocolName(Protocol p) {
@@ -119,7 +113,7 @@ void Transmitter::StoreComm(DeviceConfig& next, uint16_t reg, uint16_t value) co
 }
 
 Answer Transmitter::Handle(const uint8_t* frame, size_t n, double t) {
-  if (!GoodCrc(frame, n)) return {};
+  if (!CheckReplyCrc(frame, n)) return {};
   if (n == 7 && frame[0] == 0xFD && frame[1] == 0xFD && frame[2] == 0xFD) {
     if (config_.protocol != Protocol::Legacy) return {};
     return Legacy(frame);

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <fcntl.h>
-#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -13,6 +12,8 @@
 #include <vector>
 
 #include "modbus/frames.h"
+#include "serial/serial_port.h"
+#include "tests/support/pty_pair.h"
 
 namespace tamsu::test {
 
@@ -35,38 +36,14 @@ class Line {
     tcgetattr(fd_, &t);
     cfmakeraw(&t);
     t.c_cflag |= CLOCAL | CREAD;
-    const std::pair<uint32_t, speed_t> rates[] = {{1200, B1200}, {2400, B2400}, {4800, B4800}, {19200, B19200},
-                                                  {38400, B38400}};
-    speed_t s = B9600;
-    for (auto [b, code] : rates) s = b == baud ? code : s;
-    cfsetspeed(&t, s);
+    const speed_t speed = LineSpeedOf(baud);
+    cfsetspeed(&t, speed == B0 ? B9600 : speed);
     tcsetattr(fd_, TCSANOW, &t);
   }
-  void Send(const Bytes& bytes) {
-    for (size_t done = 0; done < bytes.size();) {
-      const ssize_t w = ::write(fd_, bytes.data() + done, bytes.size() - done);
-      pollfd p{fd_, POLLOUT, 0};
-      if (w > 0) done += static_cast<size_t>(w);
-      else ::poll(&p, 1, 100);
-    }
-  }
+  void Send(const Bytes& bytes) { SendAll(fd_, bytes); }
   // Everything that arrives until `quiet` passes without a byte (or `limit` without any).
   Bytes Receive(milliseconds quiet = milliseconds(40), milliseconds limit = milliseconds(1000)) {
-    using Clock = std::chrono::steady_clock;
-    Bytes out;
-    for (const auto end = Clock::now() + limit; Clock::now() < end;) {
-      const auto wait = out.empty() ? end - Clock::now() : std::min<Clock::duration>(quiet, end - Clock::now());
-      pollfd p{fd_, POLLIN, 0};
-      uint8_t buf[512];
-      if (::poll(&p, 1, static_cast<int>(std::chrono::ceil<milliseconds>(wait).count())) > 0) {
-        const ssize_t n = ::read(fd_, buf, sizeof buf);
-        if (n <= 0) break;
-        out.insert(out.end(), buf, buf + n);
-      } else if (!out.empty()) {
-        break;
-      }
-    }
-    return out;
+    return ReceiveUntilQuiet(fd_, quiet, limit);
   }
   Bytes Exchange(const Bytes& request, milliseconds limit = milliseconds(1000)) {
     Send(request);

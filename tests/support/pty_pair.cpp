@@ -33,20 +33,20 @@ void PtyPair::CloseMaster() {
   master_ = -1;
 }
 
-void PtyPair::Send(const std::vector<uint8_t>& bytes) {
+void SendAll(int fd, const std::vector<uint8_t>& bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
-    ssize_t w = ::write(master_, bytes.data() + done, bytes.size() - done);
+    ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (w > 0) {
       done += static_cast<size_t>(w);
     } else {
-      pollfd p{master_, POLLOUT, 0};
+      pollfd p{fd, POLLOUT, 0};
       ::poll(&p, 1, 100);
     }
   }
 }
 
-std::vector<uint8_t> PtyPair::Receive(std::chrono::milliseconds quiet, std::chrono::milliseconds limit) {
+std::vector<uint8_t> ReceiveUntilQuiet(int fd, std::chrono::milliseconds quiet, std::chrono::milliseconds limit) {
   using Clock = std::chrono::steady_clock;
   std::vector<uint8_t> out;
   const auto end = Clock::now() + limit;
@@ -54,18 +54,24 @@ std::vector<uint8_t> PtyPair::Receive(std::chrono::milliseconds quiet, std::chro
     auto now = Clock::now();
     if (now >= end) break;
     auto wait = out.empty() ? end - now : std::min<Clock::duration>(quiet, end - now);
-    pollfd p{master_, POLLIN, 0};
+    pollfd p{fd, POLLIN, 0};
     int r = ::poll(&p, 1, static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
     if (r <= 0) {
       if (!out.empty()) break;
       continue;
     }
     uint8_t buf[512];
-    ssize_t n = ::read(master_, buf, sizeof buf);
+    ssize_t n = ::read(fd, buf, sizeof buf);
     if (n <= 0) break;
     out.insert(out.end(), buf, buf + n);
   }
   return out;
+}
+
+void PtyPair::Send(const std::vector<uint8_t>& bytes) { SendAll(master_, bytes); }
+
+std::vector<uint8_t> PtyPair::Receive(std::chrono::milliseconds quiet, std::chrono::milliseconds limit) {
+  return ReceiveUntilQuiet(master_, quiet, limit);
 }
 
 }  // namespace tamsu::test

@@ -9,6 +9,11 @@
 
 namespace tamsu::test {
 
+// Writes every byte to a non-blocking descriptor, waiting for room as needed.
+void SendAll(int fd, const std::vector<uint8_t>& bytes);
+// Collects what arrives on `fd` until `quiet` passes without a byte, or `limit` without any.
+std::vector<uint8_t> ReceiveUntilQuiet(int fd, std::chrono::milliseconds quiet, std::chrono::milliseconds limit);
+
 class PtyPair {
  public:
   PtyPair();   // raw master, non-blocking; aborts the test on failure
