@@ -30,7 +30,6 @@ void BaudScan::ShowControls(bool enabled) {
 
 bool BaudScan::OpenAt(const std::string& devicePath, uint32_t baud) {
   if (link_.ReopenPort(devicePath, baud) == 0) return false;
-  link_.PortOpen = 1;
   ShowControls(false);
   return true;
 }

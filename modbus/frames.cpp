@@ -64,9 +64,11 @@ size_t BuildLegacyFrame(uint8_t* out, uint8_t x, uint8_t y) {
 
 uint8_t CheckReadReply(const uint8_t* reply, size_t n, uint8_t address, uint16_t count) {
   if (n <= 3 || reply[0] != address || reply[1] != 0x03) return kFormatError;
+  // A reply that does not carry exactly the registers asked for answers another request (a
+  // late reply, two replies run together): never decoded, however good its CRC.
+  const size_t bytes = 2 * static_cast<size_t>(count);
+  if (n != 5 + bytes || reply[2] != bytes) return kFormatError;
   if (!CheckReplyCrc(reply, n)) return kCheckError;
-  // Decoding must not reach into the CRC or past the reply into stale bytes.
-  if (n < 5 + 2 * static_cast<size_t>(count)) return kFormatError;
   return kSuccess;
 }
 

@@ -37,8 +37,8 @@ inline size_t BuildLegacySetBaud(uint8_t* out, uint8_t code) { return BuildLegac
 // Acceptance of register replies (reply[0..n) as received, nothing past n is read). Each
 // returns a TransactionResult: kSuccess, kFormatError or kCheckError.
 // Function 03 for `count` registers at `address`: other address or function (exception
-// replies included) is a format error, then a bad CRC a check error, then a reply too short
-// to hold the data before its CRC a format error.
+// replies included) is a format error, then a byte count other than 2 x count or a length
+// other than 5 + 2 x count a format error, then a bad CRC a check error.
 uint8_t CheckReadReply(const uint8_t* reply, size_t n, uint8_t address, uint16_t count);
 // Register k of a reply accepted by CheckReadReply (bytes 3+2k, 4+2k, high first).
 inline uint16_t ReplyRegister(const uint8_t* reply, size_t k) {

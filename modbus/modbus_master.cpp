@@ -8,9 +8,6 @@
 namespace tamsu {
 namespace {
 
-// The longest a transaction waits for its reply: as long as fifty 10 ms polls would.
-constexpr std::chrono::milliseconds kReplyWait{500};
-
 // The failure texts of one message family, by result 1, 2, 3.
 struct Messages {
   const char* caption;
@@ -58,14 +55,7 @@ uint8_t ReportWrite(MessageSink& window, uint8_t result) {
 ModbusMaster::ModbusMaster(Link& link) : link_(link) {}
 ModbusMaster::~ModbusMaster() = default;
 
-size_t ModbusMaster::Exchange(size_t requestLength) {
-  link_.DiscardInput();
-  link_.Port.Write(link_.TxFrame.data(), requestLength);
-  // The receive thread releases a reply only whole, after the line has gone quiet, so the
-  // first bytes seen are the complete reply.
-  link_.WaitForFrame(Link::Clock::now() + kReplyWait);
-  return link_.ReadFrameBytes(link_.RxFrame.data(), static_cast<uint16_t>(Link::kFrameSize));
-}
+size_t ModbusMaster::Exchange(size_t requestLength) { return link_.Exchange(requestLength); }
 
 uint8_t ModbusMaster::ReadRegisters(uint16_t start, uint16_t count, uint16_t* values) {
   if (!link_.PortOpen.load(std::memory_order_acquire)) return kPortNotOpen;

@@ -28,7 +28,7 @@ class ModbusMaster {
   uint8_t WriteRegister32(uint16_t reg, uint32_t value);
   uint8_t WriteRegisterPair(uint16_t reg, uint16_t first, uint16_t second);
 
-  // DiscardInput, write TxFrame[0..requestLength), wait for one reply (about 500 ms at most).
+  // Link::Exchange: write TxFrame[0..requestLength), wait for one reply (about 500 ms at most).
   // Returns the reply length in RxFrame (0 when none came). Used by the configuration exchanges.
   size_t Exchange(size_t requestLength);
 

@@ -1,8 +1,16 @@
 #include "serial/link.h"
 
+#include <algorithm>
+
 #include "serial/receive_pump.h"
 
 namespace tamsu {
+
+namespace {
+// Bytes that are arriving when an exchange starts (chatter, the tail of a late reply) are
+// waited out this long at most before they are thrown away.
+constexpr std::chrono::milliseconds kQuietLimit{200};
+}  // namespace
 
 Link::Link() {
   IncomingRing.Init();
@@ -21,6 +29,7 @@ void Link::ClosePort() {
     Port.Close();
     PortOpen.store(0, std::memory_order_release);
   });
+  owedUntil_ = {};
 }
 
 int Link::ReopenPort(const std::string& devicePath, uint32_t baudRate) {
@@ -32,12 +41,43 @@ int Link::ReopenPort(const std::string& devicePath, uint32_t baudRate) {
     opened = Port.Open() ? 1 : 0;
     PortOpen.store(opened, std::memory_order_release);
   });
+  // A reply owed on the old line would arrive at another rate or not at all.
+  owedUntil_ = {};
   return opened;
+}
+
+void Link::Settle() {
+  // A request that got no reply may still be answered: wait that out, dropping what comes.
+  while (Clock::now() < owedUntil_) {
+    if (WaitForFrame(owedUntil_)) DiscardInput();
+  }
+  if (pump_->Collecting()) pump_->WaitUntilQuiet(std::max(Clock::now(), owedUntil_) + kQuietLimit);
+  owedUntil_ = {};
+  DiscardInput();
+}
+
+size_t Link::Exchange(size_t requestLength) {
+  Settle();
+  const bool written = Port.Write(TxFrame.data(), requestLength) != 0;
+  const auto sent = Clock::now();
+  // The receive thread releases a reply only whole, after the line has gone quiet, so the
+  // first bytes seen are the complete reply.
+  bool got = WaitForFrame(sent + kReplyWait);
+  if (!got && pump_->Collecting()) got = WaitForFrame(sent + kLateReplyWindow);
+  if (!got) {
+    // Nothing sent, or nobody left on the line to answer: no reply can be owed.
+    if (written && !HungUp()) owedUntil_ = sent + kLateReplyWindow;
+    return 0;
+  }
+  return ReadFrameBytes(RxFrame.data(), static_cast<uint16_t>(RxFrame.size()));
 }
 
 uint16_t Link::ReadFrameBytes(uint8_t* dst, uint16_t max) { return tamsu::ReadFrameBytes(FrameRing, dst, max); }
 
-void Link::DiscardInput() { ReadFrameBytes(RxFrame.data(), static_cast<uint16_t>(RxFrame.size())); }
+void Link::DiscardInput() {
+  while (ReadFrameBytes(RxFrame.data(), static_cast<uint16_t>(RxFrame.size())) > 0) {
+  }
+}
 
 bool Link::WaitForFrame(Clock::time_point deadline) { return pump_->WaitForFrame(deadline); }
 

@@ -21,6 +21,12 @@ class Link {
  public:
   using Clock = std::chrono::steady_clock;
   static constexpr size_t kFrameSize = 1024;
+  // The longest an exchange waits for its reply: as long as fifty 10 ms polls would.
+  static constexpr std::chrono::milliseconds kReplyWait{500};
+  // How long after its request a reply that missed kReplyWait may still turn up (a slow
+  // sensor, a radio bridge): until then no new request goes out, so a late reply is never
+  // taken for the answer to the next one.
+  static constexpr std::chrono::milliseconds kLateReplyWindow{1000};
 
   Link();   // rings initialised, receive thread started (idle while the port is closed)
   ~Link();  // receive thread stopped and joined, port closed
@@ -40,18 +46,29 @@ class Link {
   // Close, PortOpen = 0, Configure(path, 8N1, baud), Open, PortOpen = outcome. Returns outcome.
   int ReopenPort(const std::string& devicePath, uint32_t baudRate);
 
+  // One request and its reply (window thread): lets the line settle (a reply still owed to an
+  // earlier request that timed out, bytes still arriving), discards whatever waits, writes
+  // TxFrame[0..requestLength) and waits for one frame. Returns its length in RxFrame, 0 when
+  // none came. A frame already arriving when kReplyWait runs out is still taken whole.
+  size_t Exchange(size_t requestLength);
+
   // Pops up to max bytes of released frames (window thread only).
   uint16_t ReadFrameBytes(uint8_t* dst, uint16_t max);
-  // Empties whatever frames wait: ReadFrameBytes(RxFrame, 1024).
+  // Empties whatever frames wait, however many bytes they hold.
   void DiscardInput();
   // Blocks until FrameRing holds bytes or the deadline passes; true when bytes wait.
   bool WaitForFrame(Clock::time_point deadline);
 
   // True after the device hung up (adapter unplugged) until the port is closed or re-opened.
   bool HungUp() const;
+  ReceivePump& Pump() { return *pump_; }
 
  private:
+  void Settle();
+
   std::unique_ptr<ReceivePump> pump_;
+  // Window thread only: until when the line may still deliver a reply nobody waits for.
+  Clock::time_point owedUntil_{};
 };
 
 }  // namespace tamsu

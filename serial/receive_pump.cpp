@@ -34,43 +34,79 @@ ReceivePump::~ReceivePump() {
   ::close(wakeFd_);
 }
 
+void ReceivePump::SetSeams(Seams seams) {
+  Hold([&] { seams_ = std::move(seams); });
+}
+
 void ReceivePump::Wake() {
   uint64_t one = 1;
   ssize_t ignored = ::write(wakeFd_, &one, sizeof one);
   (void)ignored;
 }
 
-void ReceivePump::Exclusive(const std::function<void()>& change) {
+void ReceivePump::Hold(const std::function<void()>& change) {
+  // Raised before the mutex is taken: the thread holds the mutex while it sits in ppoll, and
+  // the eventfd gets it out. Raising needs no lock; the thread re-tests it under the mutex.
   pauseRequests_.fetch_add(1, std::memory_order_acq_rel);
   Wake();
   {
     std::lock_guard<std::mutex> lock(mutex_);
     change();
+    // Lowered under the mutex the thread waits with: it either sees the pause gone before it
+    // decides to wait, or it is already waiting and the notification below reaches it.
+    pauseRequests_.fetch_sub(1, std::memory_order_acq_rel);
+  }
+  idle_.notify_all();
+}
+
+void ReceivePump::Exclusive(const std::function<void()>& change) {
+  Hold([&] {
+    change();
     // A new descriptor (or none) starts clean: no hang-up, and no half-received frame from
     // the old line glued to the first reply on the new one.
     hungUp_.store(false, std::memory_order_release);
     link_.IncomingRing.Init();
-  }
-  pauseRequests_.fetch_sub(1, std::memory_order_acq_rel);
-  idle_.notify_all();
+    {
+      std::lock_guard<std::mutex> frames(frameMutex_);
+      collecting_.store(false, std::memory_order_release);
+    }
+    frameReady_.notify_all();
+    if (seams_.beforeResume) seams_.beforeResume();
+  });
 }
 
-bool ReceivePump::PortUsable() const {
-  return link_.PortOpen.load(std::memory_order_acquire) != 0 && link_.Port.IsOpen() &&
-         !hungUp_.load(std::memory_order_acquire);
-}
+// The thread follows the port itself, which only changes inside Exclusive (under the mutex),
+// and its own hang-up flag; PortOpen is set with the port there too.
+bool ReceivePump::PortUsable() const { return link_.Port.IsOpen() && !hungUp_.load(std::memory_order_acquire); }
 
 bool ReceivePump::WaitForFrame(Clock::time_point deadline) {
   std::unique_lock<std::mutex> lock(frameMutex_);
   return frameReady_.wait_until(lock, deadline, [this] { return link_.FrameRing.Count() > 0; });
 }
 
+bool ReceivePump::WaitUntilQuiet(Clock::time_point deadline) {
+  std::unique_lock<std::mutex> lock(frameMutex_);
+  return frameReady_.wait_until(lock, deadline, [this] { return !collecting_.load(std::memory_order_acquire); });
+}
+
+void ReceivePump::SetCollecting(bool on) {
+  if (collecting_.load(std::memory_order_relaxed) == on) return;
+  {
+    std::lock_guard<std::mutex> lock(frameMutex_);
+    collecting_.store(on, std::memory_order_release);
+  }
+  if (!on) frameReady_.notify_all();
+}
+
 void ReceivePump::ReleaseFrame() {
   uint8_t frame[RingBuffer::kSize];
   uint16_t count = link_.IncomingRing.Count();
   for (uint16_t i = 0; i < count; ++i) frame[i] = link_.IncomingRing.Pop();
-  link_.FrameRing.PushRun(frame, count);
-  { std::lock_guard<std::mutex> lock(frameMutex_); }
+  {
+    std::lock_guard<std::mutex> lock(frameMutex_);
+    link_.FrameRing.PushRun(frame, count);
+    collecting_.store(false, std::memory_order_release);
+  }
   frameReady_.notify_all();
 }
 
@@ -81,16 +117,17 @@ void ReceivePump::Run() {
   Clock::time_point silenceEnds{};
 
   while (!stop_) {
-    if (pauseRequests_.load(std::memory_order_acquire) > 0) {
-      idle_.wait(lock, [this] { return stop_ || pauseRequests_.load(std::memory_order_acquire) == 0; });
-      continue;
-    }
-    if (!PortUsable()) {
-      collecting = false;
-      // Woken by Exclusive(); the time-out only covers a flag changed behind its back.
-      idle_.wait_for(lock, std::chrono::milliseconds(100), [this] {
-        return stop_ || pauseRequests_.load(std::memory_order_acquire) > 0 || PortUsable();
-      });
+    if (pauseRequests_.load(std::memory_order_acquire) > 0 || !PortUsable()) {
+      // Off the descriptor until Exclusive() has made its change. Everything tested above
+      // changes under this mutex, so nothing can slip by between the test and the wait; a
+      // spurious wake-up only tests again.
+      if (collecting) {
+        collecting = false;
+        SetCollecting(false);
+      }
+      if (seams_.beforeWait) seams_.beforeWait();
+      idle_.wait(lock);
+      wakeups_.fetch_add(1, std::memory_order_relaxed);
       continue;
     }
 
@@ -107,6 +144,7 @@ void ReceivePump::Run() {
       timeoutPtr = &timeout;
     }
     int ready = ::ppoll(fds, 2, timeoutPtr, nullptr);
+    wakeups_.fetch_add(1, std::memory_order_relaxed);
     if (ready < 0 && errno != EINTR) {
       hungUp_.store(true, std::memory_order_release);
       continue;
@@ -134,6 +172,7 @@ void ReceivePump::Run() {
       }
       if (n > 0) {
         link_.IncomingRing.PushRun(chunk, n);
+        if (!collecting) SetCollecting(true);
         collecting = true;
         silenceEnds = Clock::now() + kSilence;
       }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -29,22 +30,46 @@ class ReceivePump {
   void Exclusive(const std::function<void()>& change);
 
   bool WaitForFrame(Clock::time_point deadline);
+  // Blocks until no frame is being received (the line has been quiet for the silence) or the
+  // deadline passes; true when quiet.
+  bool WaitUntilQuiet(Clock::time_point deadline);
   bool HungUp() const { return hungUp_.load(std::memory_order_acquire); }
+  // True while bytes of a frame wait for the silence that ends it.
+  bool Collecting() const { return collecting_.load(std::memory_order_acquire); }
+  // Times the thread has woken from a wait, whatever woke it: a thread that spins shows here.
+  uint64_t Wakeups() const { return wakeups_.load(std::memory_order_relaxed); }
+
+  // Test seams at the two sides of the pause hand-shake, where a lost wake-up would hide.
+  struct Seams {
+    std::function<void()> beforeWait;    // receive thread, mutex held: about to wait on its condition
+    std::function<void()> beforeResume;  // in Exclusive: the change is made, the pause not yet lifted
+  };
+  void SetSeams(Seams seams);
+  // Wakes the thread's condition without changing anything, as a spurious wake-up would.
+  void Nudge() { idle_.notify_all(); }
 
  private:
   void Run();
+  // Runs `change` with the thread off the descriptor and waiting, then lets it go on.
+  void Hold(const std::function<void()>& change);
   bool PortUsable() const;
   void Wake();
   void ReleaseFrame();
+  void SetCollecting(bool on);
 
   Link& link_;
   int wakeFd_ = -1;
-  std::mutex mutex_;  // held by the receive thread while it uses the descriptor
+  // Held by the receive thread while it uses the descriptor. Everything its waits test
+  // (pauseRequests_ going down, stop_, the port's state) changes under it.
+  std::mutex mutex_;
   std::condition_variable idle_;
-  std::atomic<int> pauseRequests_{0};
+  std::atomic<int> pauseRequests_{0};  // raised before the mutex is taken, lowered only under it
   bool stop_ = false;
   std::atomic<bool> hungUp_{false};
-  std::mutex frameMutex_;
+  std::atomic<bool> collecting_{false};
+  std::atomic<uint64_t> wakeups_{0};
+  Seams seams_;
+  std::mutex frameMutex_;  // FrameRing grows under it, so a frame waiter never misses a release
   std::condition_variable frameReady_;
   std::thread thread_;
 };

@@ -125,14 +125,20 @@ TEST_F(ScriptedLink, EachFamilyReportsItsFailures) {
       {[&] { return master_.WriteFieldInt(sink_, field_, 0); }, false, "Warning", write},
       {[&] { return master_.WriteFieldScaled32(sink_, field_, 0, 1); }, false, "Warning", write},
   };
-  // Three bytes are a format error and a bad CRC a check error for every transaction.
-  const Bytes replies[] = {{}, {1, 3, 2}, {1, 3, 2, 0, 5, 0, 0}};
+  // Three bytes are a format error, and a reply of the right shape with a bad CRC a check
+  // error, for every transaction.
+  const Script badCrc = [](const Bytes& req) {
+    Bytes r = req.at(1) == 0x03 ? Bytes{req.at(0), 0x03, static_cast<uint8_t>(2 * req.at(5))} : Bytes(req.begin(), req.begin() + 6);
+    r.resize(r.size() + (req.at(1) == 0x03 ? 2 * req.at(5) : 0) + 2, 0);
+    return r;
+  };
+  const Script scripts[] = {Fixed({}), Fixed({1, 3, 2}), badCrc};
   for (uint8_t result : {kPortNotOpen, kFormatError, kCheckError}) {
     for (const Family& f : families) {
       SCOPED_TRACE(f.texts[result - 1]);
       field_.text = "old";
       link_.PortOpen = result != kPortNotOpen;  // the flag alone decides; the line stays open to watch
-      EXPECT_EQ(result == kPortNotOpen ? f.op() : Run(Fixed(replies[result - 1]), f.op), result);
+      EXPECT_EQ(result == kPortNotOpen ? f.op() : Run(scripts[result - 1], f.op), result);
       EXPECT_EQ(field_.text, f.clears ? "" : "old");
       EXPECT_EQ(sink_.Take(), (test::Box{f.texts[result - 1], f.caption, MessageIcon::Exclamation}));
     }

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "serial/link.h"
+#include "serial/receive_pump.h"
 #include "tests/support/pty_pair.h"
 
 namespace tamsu {
@@ -79,6 +82,57 @@ TEST(ReceivePump, NothingArrivesWhileClosedAndAPartialFrameDoesNotSurviveAReopen
   EXPECT_FALSE(link.WaitForFrame(Clock::now() + 80ms));
 }
 
+// The hand-shake of a re-open, forced into its worst interleaving: the window thread makes
+// its change, a spurious wake-up sends the receive thread back to test whether it may go on,
+// and the window thread tries to lift its pause while the receive thread sits between that
+// test and its wait. Lifting the pause must wait for the receive thread to be waiting (else
+// the wake-up is lost and the line is deaf until the next re-open): the receive thread never
+// gets to test in that window, and the line hears the next frame.
+TEST(ReceivePump, APauseIsNeverLiftedBetweenTheReceiveThreadsTestAndItsWait) {
+  PtyPair before, after;
+  Link link;
+  ASSERT_EQ(link.ReopenPort(before.slavePath(), 9600), 1);
+
+  std::mutex m;
+  std::condition_variable changed;
+  bool nudged = false, testedAfterNudge = false, reopened = false;
+  link.Pump().SetSeams({
+      .beforeWait =
+          [&] {  // receive thread: it has tested and is about to wait
+            std::unique_lock<std::mutex> lock(m);
+            if (!nudged) return;
+            testedAfterNudge = true;
+            changed.notify_all();
+            changed.wait_for(lock, 300ms, [&] { return reopened; });
+          },
+      .beforeResume =
+          [&] {  // window thread: the new port is open, the pause about to be lifted
+            {
+              std::lock_guard<std::mutex> lock(m);
+              nudged = true;
+            }
+            link.Pump().Nudge();
+            std::unique_lock<std::mutex> lock(m);
+            changed.wait_for(lock, 300ms, [&] { return testedAfterNudge; });
+          },
+  });
+  std::thread window([&] {
+    EXPECT_EQ(link.ReopenPort(after.slavePath(), 9600), 1);
+    std::lock_guard<std::mutex> lock(m);
+    reopened = true;
+    changed.notify_all();
+  });
+  window.join();
+  {
+    std::lock_guard<std::mutex> lock(m);
+    EXPECT_TRUE(nudged);
+    EXPECT_FALSE(testedAfterNudge) << "the receive thread tested while the pause was being lifted";
+  }
+  after.Send({0x5A, 0xA5});
+  EXPECT_EQ(TakeFrame(link), (std::vector<uint8_t>{0x5A, 0xA5}));
+  link.Pump().SetSeams({});
+}
+
 TEST(ReceivePump, UnpluggedDeviceIsNoticedAndANewPortWorksAfterwards) {
   Link link;
   {
@@ -89,6 +143,10 @@ TEST(ReceivePump, UnpluggedDeviceIsNoticedAndANewPortWorksAfterwards) {
     while (!link.HungUp() && Clock::now() < end) std::this_thread::sleep_for(2ms);
     EXPECT_TRUE(link.HungUp());
     EXPECT_FALSE(link.WaitForFrame(Clock::now() + 50ms));
+    // Unplugged, the thread sleeps: it does not wake again until the port changes.
+    const uint64_t woken = link.Pump().Wakeups();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_LE(link.Pump().Wakeups() - woken, 1u);
   }
   PtyPair replugged;
   ASSERT_EQ(link.ReopenPort(replugged.slavePath(), 9600), 1);
