@@ -48,7 +48,7 @@ int Link::ReopenPort(const std::string& devicePath, uint32_t baudRate) {
 
 void Link::Settle() {
   // A request that got no reply may still be answered: wait that out, dropping what comes.
-  while (Clock::now() < owedUntil_) {
+  while (Clock::now() < owedUntil_ && !HungUp()) {
     if (WaitForFrame(owedUntil_)) DiscardInput();
   }
   if (pump_->Collecting()) pump_->WaitUntilQuiet(std::max(Clock::now(), owedUntil_) + kQuietLimit);
@@ -57,6 +57,8 @@ void Link::Settle() {
 }
 
 size_t Link::Exchange(size_t requestLength) {
+  // An unplugged adapter answers nothing: fail at once rather than hold the window.
+  if (HungUp()) return 0;
   Settle();
   const bool written = Port.Write(TxFrame.data(), requestLength) != 0;
   const auto sent = Clock::now();

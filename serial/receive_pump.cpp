@@ -64,10 +64,10 @@ void ReceivePump::Exclusive(const std::function<void()>& change) {
     change();
     // A new descriptor (or none) starts clean: no hang-up, and no half-received frame from
     // the old line glued to the first reply on the new one.
-    hungUp_.store(false, std::memory_order_release);
     link_.IncomingRing.Init();
     {
       std::lock_guard<std::mutex> frames(frameMutex_);
+      hungUp_.store(false, std::memory_order_release);
       collecting_.store(false, std::memory_order_release);
     }
     frameReady_.notify_all();
@@ -81,7 +81,17 @@ bool ReceivePump::PortUsable() const { return link_.Port.IsOpen() && !hungUp_.lo
 
 bool ReceivePump::WaitForFrame(Clock::time_point deadline) {
   std::unique_lock<std::mutex> lock(frameMutex_);
-  return frameReady_.wait_until(lock, deadline, [this] { return link_.FrameRing.Count() > 0; });
+  // A hung-up line will bring nothing more: the waiter need not sit out its deadline.
+  frameReady_.wait_until(lock, deadline, [this] { return link_.FrameRing.Count() > 0 || HungUp(); });
+  return link_.FrameRing.Count() > 0;
+}
+
+void ReceivePump::MarkHungUp() {
+  {
+    std::lock_guard<std::mutex> lock(frameMutex_);
+    hungUp_.store(true, std::memory_order_release);
+  }
+  frameReady_.notify_all();
 }
 
 bool ReceivePump::WaitUntilQuiet(Clock::time_point deadline) {
@@ -146,7 +156,7 @@ void ReceivePump::Run() {
     int ready = ::ppoll(fds, 2, timeoutPtr, nullptr);
     wakeups_.fetch_add(1, std::memory_order_relaxed);
     if (ready < 0 && errno != EINTR) {
-      hungUp_.store(true, std::memory_order_release);
+      MarkHungUp();
       continue;
     }
     if (fds[1].revents & POLLIN) {
@@ -167,7 +177,7 @@ void ReceivePump::Run() {
           n = static_cast<size_t>(r);
         } else if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) ||
                    (r < 0 && errno != EAGAIN && errno != EINTR)) {
-          hungUp_.store(true, std::memory_order_release);
+          MarkHungUp();
         }
       }
       if (n > 0) {

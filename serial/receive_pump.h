@@ -29,6 +29,8 @@ class ReceivePump {
   // off the descriptor, so a close or re-open never leaves it reading a closed or reused one.
   void Exclusive(const std::function<void()>& change);
 
+  // Blocks until FrameRing holds bytes, the line hangs up or the deadline passes; true when
+  // bytes wait.
   bool WaitForFrame(Clock::time_point deadline);
   // Blocks until no frame is being received (the line has been quiet for the silence) or the
   // deadline passes; true when quiet.
@@ -56,6 +58,7 @@ class ReceivePump {
   void Wake();
   void ReleaseFrame();
   void SetCollecting(bool on);
+  void MarkHungUp();
 
   Link& link_;
   int wakeFd_ = -1;
@@ -65,7 +68,7 @@ class ReceivePump {
   std::condition_variable idle_;
   std::atomic<int> pauseRequests_{0};  // raised before the mutex is taken, lowered only under it
   bool stop_ = false;
-  std::atomic<bool> hungUp_{false};
+  std::atomic<bool> hungUp_{false};  // changed under frameMutex_ (frame waiters test it)
   std::atomic<bool> collecting_{false};
   std::atomic<uint64_t> wakeups_{0};
   Seams seams_;

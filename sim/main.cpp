@@ -19,7 +19,8 @@ constexpr const char* kUsage =
     "                 [--fault KIND[:PARAM][@N|@always]]... [--mismatch garbage|silence] [--no-drift]\n"
     "                 [--port-dir DIR] [--link NAME]\n"
     "       tamsu-sim --list-profiles\n"
-    "fault kinds: silence, badcrc, wrongaddress, exception[:CODE], split[:GAP_MS], delay[:MS], garbage\n";
+    "fault kinds: silence, badcrc, wrongaddress, exception[:CODE], split[:GAP_MS], delay[:MS], garbage,\n"
+    "             twice[:GAP_MS], endless[:MS]\n";
 
 bool ParseNumber(std::string_view s, long& out) {
   auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);

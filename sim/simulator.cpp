@@ -68,11 +68,17 @@ std::optional<Fault> ParseFault(std::string_view text) {
     f.millis = hasValue ? value : 200;
   } else if (text == "garbage") {
     f.kind = FaultKind::Garbage;
+  } else if (text == "twice") {
+    f.kind = FaultKind::Twice;
+    f.millis = hasValue ? value : 0;
+  } else if (text == "endless") {
+    f.kind = FaultKind::Endless;
+    f.millis = hasValue ? value : 5000;
   } else {
     return std::nullopt;
   }
-  if (hasValue && f.kind != FaultKind::Exception && f.kind != FaultKind::Split &&
-      f.kind != FaultKind::Delay) {
+  if (hasValue && f.kind != FaultKind::Exception && f.kind != FaultKind::Split && f.kind != FaultKind::Delay &&
+      f.kind != FaultKind::Twice && f.kind != FaultKind::Endless) {
     return std::nullopt;
   }
   return f;
@@ -360,6 +366,17 @@ void TransmitterSimulator::Answer(const std::vector<uint8_t>& frame, Clock::time
         case FaultKind::Delay:
           due = now + std::chrono::milliseconds(f.millis);
           break;
+        case FaultKind::Twice:
+          bursts.push_back({now, reply});
+          bursts.push_back({now + std::chrono::milliseconds(f.millis), reply});
+          break;
+        case FaultKind::Endless: {
+          bursts.push_back({now, reply});
+          constexpr auto kEvery = std::chrono::milliseconds(20);
+          for (auto at = kEvery; at <= std::chrono::milliseconds(f.millis); at += kEvery)
+            bursts.push_back({now + at, {Noise(1).front()}});
+          break;
+        }
         case FaultKind::Split: {
           const size_t pieces = static_cast<size_t>(std::clamp<int>(f.pieces, 2, static_cast<int>(reply.size())));
           size_t begin = 0;

@@ -27,6 +27,8 @@ enum class FaultKind : uint8_t {
   Split,         // the reply in `pieces` bursts, `millis` apart
   Delay,         // the reply after `millis`
   Garbage,       // noise bytes instead of the reply
+  Twice,         // the reply, then the same reply again `millis` after the first has left
+  Endless,       // the reply, then a noise byte every 20 ms for `millis`: a frame that never ends
 };
 
 constexpr int kAlways = -1;
@@ -40,7 +42,8 @@ struct Fault {
 };
 
 // "KIND[:PARAM][@N]", KIND one of silence, badcrc, wrongaddress, exception (PARAM: code),
-// split (PARAM: gap ms), delay (PARAM: ms), garbage; N a count or "always" (the default).
+// split (PARAM: gap ms), delay (PARAM: ms), garbage, twice (PARAM: gap ms), endless (PARAM: ms);
+// N a count or "always" (the default).
 std::optional<Fault> ParseFault(std::string_view text);
 
 // What a device at another rate than the line's sends back for a request.

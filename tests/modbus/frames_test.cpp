@@ -14,6 +14,11 @@ Bytes WithCrc(Bytes b) {
   AppendCrc(b.data(), b.size() - 2);
   return b;
 }
+Bytes Cat(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
 Bytes Spoil(Bytes b, size_t i) {
   b.at(i) ^= 0x40;
   return b;
@@ -51,6 +56,12 @@ TEST(Frames, RegisterReplyAcceptance) {
       {Read1, {1, 3, 2}, kFormatError},         // three bytes or fewer
       {Read1, WithCrc({1, 3}), kFormatError},   // too short for its data: nothing decoded
       {Read2, read, kFormatError},
+      // The byte count or the length of another request's reply: never decoded.
+      {Read1, WithCrc({1, 3, 4, 0x12, 0x34}), kFormatError},
+      {Read1, WithCrc({1, 3, 2, 0x12, 0x34, 0x56, 0x78}), kFormatError},
+      {Read1, WithCrc({1, 3, 4, 0x00, 0x02, 0x49, 0xF0}), kFormatError},  // a late 32-bit reply
+      {Read2, WithCrc({1, 3, 4, 0x12, 0x34}), kFormatError},
+      {Read1, Cat(read, read), kFormatError},  // two replies run together
       {Single, single, kSuccess},
       {Single, Spoil(single, 7), kCheckError},  // the echo is compared CRC included
       {Single, WithCrc({1, 0x86, 2}), kCheckError},

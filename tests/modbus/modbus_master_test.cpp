@@ -163,6 +163,22 @@ TEST_F(ScriptedLink, RejectedAndStaleRepliesAreNeverDecoded) {
   std::this_thread::sleep_for(100ms);  // let the receive thread release it as a frame
   EXPECT_EQ(Run(Words({0x2222}), [&] { return master_.ReadRegister(0, v); }), kSuccess);
   EXPECT_EQ(v, 0x2222);
+  // So is traffic that was not ours, however much of it waits (another master on the bus).
+  Bytes stale;
+  for (int i = 0; i < 3003; ++i) stale.push_back(static_cast<uint8_t>(i % 7 == 0 ? 1 : 3));
+  pty_.Send(stale);
+  std::this_thread::sleep_for(100ms);
+  ASSERT_GT(link_.FrameRing.Count(), 3000);
+  EXPECT_EQ(Run(Words({0x3333}), [&] { return master_.ReadRegister(0, v); }), kSuccess);
+  EXPECT_EQ(v, 0x3333);
+  // Bytes still arriving when a request is due are waited out, not glued to its reply.
+  std::thread chatter([&] {
+    for (int i = 0; i < 4; ++i, std::this_thread::sleep_for(10ms)) pty_.Send({0x01, 0x03});
+  });
+  std::this_thread::sleep_for(5ms);
+  EXPECT_EQ(Run(Words({0x4444}), [&] { return master_.ReadRegister(0, v); }), kSuccess);
+  chatter.join();
+  EXPECT_EQ(v, 0x4444);
 }
 
 TEST_F(ScriptedLink, WritesSendTheirFrames) {

@@ -152,6 +152,16 @@ TEST(Simulator, EveryFaultKind) {
   EXPECT_FALSE(first.empty());
   EXPECT_FALSE(rest.empty());
   EXPECT_EQ(Cat(first, rest), good);
+  // Twice: the same reply again after the gap; endless: the reply, then a byte every 20 ms.
+  sim.AddFault({.kind = FaultKind::Twice, .millis = 200});
+  line.Send(read);
+  EXPECT_EQ(line.Receive(40ms, 1s), good);
+  EXPECT_EQ(line.Receive(40ms, 1s), good);
+  sim.AddFault({.kind = FaultKind::Endless, .millis = 300});
+  line.Send(read);
+  const Bytes endless = line.Receive(60ms, 2s);
+  EXPECT_GE(endless.size(), good.size() + 12);
+  EXPECT_EQ(Bytes(endless.begin(), endless.begin() + 7), good);
   // Counts: the next two requests, then clean; faults queue in order; "always" stays.
   sim.AddFault({.kind = FaultKind::Silence, .count = 2});
   sim.AddFault({.kind = FaultKind::WrongAddress});
@@ -176,6 +186,12 @@ TEST(Simulator, ParsesFaultsAndRefusesAnUnknownProfile) {
   ASSERT_TRUE(f);
   EXPECT_EQ(std::tie(f->code, f->count), std::make_tuple(uint8_t{2}, kAlways));
   EXPECT_TRUE(ParseFault("silence@always"));
+  f = ParseFault("endless");
+  ASSERT_TRUE(f);
+  EXPECT_EQ(std::tie(f->kind, f->millis), std::make_tuple(FaultKind::Endless, 5000));
+  f = ParseFault("twice:40@1");
+  ASSERT_TRUE(f);
+  EXPECT_EQ(std::tie(f->kind, f->millis, f->count), std::make_tuple(FaultKind::Twice, 40, 1));
   for (const char* bad : {"silence:5", "exception:300", "delay:-1", "badcrc@0", "noise"}) EXPECT_FALSE(ParseFault(bad));
 
   TransmitterSimulator sim(Options("NoSuchPage"));
