@@ -65,7 +65,8 @@ class BaudScan {
   uint8_t foundAddress_ = 0;
 };
 
-// Texts shared by the scan and the window.
+// Texts shared by the scan, the address and baud exchanges and the window.
+inline constexpr char kAppTitle[] = "Tamsu Tools Configuration Software";
 inline constexpr char kOpenFailedText[] = "Serial port open failed!";
 inline constexpr char kWarningCaption[] = "Warning";
 

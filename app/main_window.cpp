@@ -21,8 +21,6 @@
 #include "app/categories.h"
 #include "app/category_host.h"
 #include "app/dialog_units.h"
-#include "modbus/frames.h"
-#include "modbus/number_text.h"
 #include "serial/port_directory.h"
 
 // The resources live in a static library; nothing else would pull them into the program.
@@ -273,36 +271,10 @@ void MainWindow::InquireDevice() {
   inquireRunning_ = true;
   addressBox_->setText(QStringLiteral(" "));
   baudBox_->setText(QStringLiteral(" "));
-
-  uint8_t* tx = link_.TxFrame.data();
-  const size_t length = config_.mode == ConfigMode::Legacy   ? BuildLegacyQuery(tx)
-                        : config_.mode == ConfigMode::Any255 ? BuildCommParamRead(tx, 255)
-                                                             : BuildCommParamRead(tx, 0);
-  const size_t n = Exchange(length);
-  const uint8_t* rx = link_.RxFrame.data();
-  int address = -1;
-  if (n > 3 && config_.mode == ConfigMode::Legacy) {
-    if (auto reply = ParseLegacyReply(rx, n)) {
-      link_.CurrentAddress = reply->address;
-      config_.DetectedBaud = static_cast<int32_t>(reply->baud);
-      address = reply->address;
-    }
-  } else if (n > 3) {
-    if (auto reply = ParseCommParamReply(rx, n)) {
-      config_.DetectedBaud = static_cast<int32_t>(reply->baud);
-      config_.ParityCode = reply->ParityCode;
-      config_.CommReg3 = reply->CommReg3;
-      config_.CommReg4 = reply->CommReg4;
-      config_.ReportedBaudCode = reply->baudCode;
-      address = reply->address;
-      // Requests keep going to the address the device answers on in this mode.
-      link_.CurrentAddress = config_.mode == ConfigMode::Any255 ? 255 : 0;
-    }
-  }
-  if (address >= 0) {
+  Settings().Inquire([this](int address, int baud) {
     addressBox_->setText(QString::number(address));
-    baudBox_->setText(QString::number(config_.DetectedBaud));
-  }
+    baudBox_->setText(QString::number(baud));
+  });
   inquireRunning_ = false;
   inquireEnded_ = std::chrono::steady_clock::now();
 }
@@ -313,103 +285,13 @@ void MainWindow::ClearInquireLatch() {
   inquireLatch_ = false;
 }
 
-void MainWindow::SetDeviceAddress() {
-  MessageSink& sink = context_.messages;
-  const uint8_t address = static_cast<uint8_t>(DialogInt(addressBox_->text().toStdString()) & 0xFF);
-  if (address == 0) {
-    sink.ShowMessage("Address Cannot be 0", kAppTitle, MessageIcon::None);
-    return;
-  }
-  uint8_t* tx = link_.TxFrame.data();
-  const ConfigMode mode = config_.mode;
-  size_t length = 0;
-  switch (mode) {
-    // The rate is written back as the device reported it, so an address change never moves it.
-    case ConfigMode::Any255: length = BuildCommParamWrite(tx, 255, address, config_.ReportedBaudCode); break;
-    case ConfigMode::Any0: length = BuildCommParamWrite(tx, 0, address, config_.ReportedBaudCode); break;
-    case ConfigMode::Legacy: length = BuildLegacySetAddress(tx, address); break;
-  }
-  const size_t n = Exchange(length);
-  if (n <= 3) {
-    sink.ShowMessage("Address setting failed!", mode == ConfigMode::Any0 ? "Warnging" : kWarningCaption,
-                     MessageIcon::Question);
-    return;
-  }
-  const uint8_t* rx = link_.RxFrame.data();
-  if (mode == ConfigMode::Legacy) {
-    const auto reply = ParseLegacyReply(rx, n);
-    if (!reply) {
-      sink.ShowMessage("Address setting failed!", kWarningCaption, MessageIcon::Question);
-      return;
-    }
-    link_.CurrentAddress = reply->address;
-    config_.DetectedBaud = static_cast<int32_t>(reply->baud);
-    sink.ShowMessage("Address set successfully", kAppTitle, MessageIcon::None);
-    return;
-  }
-  if (!CheckReplyCrc(rx, n)) {
-    sink.ShowMessage("Address setting failed!", kWarningCaption, MessageIcon::Question);
-    return;
-  }
-  sink.ShowMessage(mode == ConfigMode::Any255 ? "Address set successfully!" : "Address set successfully", kAppTitle,
-                   MessageIcon::None);
-}
+void MainWindow::SetDeviceAddress() { Settings().SetAddress(addressBox_->text().toStdString()); }
 
 void MainWindow::SetDeviceBaud() {
-  MessageSink& sink = context_.messages;
-  const uint8_t address = static_cast<uint8_t>(DialogInt(addressBox_->text().toStdString()) & 0xFF);
-  if (address == 0) {
-    sink.ShowMessage("Address cannot be 0", kAppTitle, MessageIcon::None);
-    return;
-  }
-  const int32_t baud = DialogInt(baudBox_->text().toStdString());
-  if (baud != 2400 && baud != 4800 && baud != 9600) {
-    sink.ShowMessage("Baudrate Error", kAppTitle, MessageIcon::None);
-    return;
-  }
-  const auto code = static_cast<uint8_t>(BaudCodeOf(static_cast<uint32_t>(baud)));
-  uint8_t* tx = link_.TxFrame.data();
-  const ConfigMode mode = config_.mode;
-  size_t length = 0;
-  switch (mode) {
-    case ConfigMode::Any255: length = BuildCommParamWrite(tx, 255, address, code); break;
-    case ConfigMode::Any0: length = BuildCommParamWrite(tx, 0, address, code); break;
-    case ConfigMode::Legacy: length = BuildLegacySetBaud(tx, code); break;
-  }
-  const size_t n = Exchange(length);
-  const uint8_t* rx = link_.RxFrame.data();
-  std::optional<LegacyReply> legacy;
-  bool accepted = false;
-  if (n > 3) {
-    if (mode == ConfigMode::Legacy) {
-      legacy = ParseLegacyReply(rx, n);
-      accepted = legacy.has_value();
-    } else {
-      accepted = CheckReplyCrc(rx, n);
-    }
-  }
-  if (!accepted) {
-    sink.ShowMessage("Baudrate setting failed!", kWarningCaption, MessageIcon::Question);
-    return;
-  }
-  if (mode != ConfigMode::Legacy) {
-    // The device took the new code; a later address-only write must keep it.
-    config_.ReportedBaudCode = code;
-    sink.ShowMessage("Baudrate set successfully", kAppTitle, MessageIcon::None);
-    return;
-  }
-  link_.CurrentAddress = legacy->address;
-  config_.DetectedBaud = static_cast<int32_t>(legacy->baud);
-  sink.ShowMessage("Baudrate set successfully", kAppTitle, MessageIcon::None);
-  // The device now talks at the new rate: follow it on the port it was found on (the list's
-  // selection may have moved since the scan).
-  std::string path = link_.Port.Settings().devicePath;
-  if (path.empty()) path = SelectedPortPath();
-  if (link_.ReopenPort(path, static_cast<uint32_t>(baud)) == 0) {
-    // Say so: otherwise every page would only report a closed port with no hint why.
-    sink.ShowMessage(kOpenFailedText, kWarningCaption, MessageIcon::Question);
-  }
+  Settings().SetBaud(addressBox_->text().toStdString(), baudBox_->text().toStdString(), SelectedPortPath());
 }
+
+DeviceSettings MainWindow::Settings() { return DeviceSettings(link_, master_, context_.messages, config_); }
 
 void MainWindow::ShowAbout() {
   AboutBox box(this);

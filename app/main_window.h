@@ -12,6 +12,7 @@
 
 #include "app/app_context.h"
 #include "app/baud_scan.h"
+#include "app/device_settings.h"
 #include "modbus/modbus_master.h"
 
 class QLineEdit;
@@ -23,7 +24,6 @@ namespace tamsu {
 
 class CategorySet;
 
-inline constexpr char kAppTitle[] = "Tamsu Tools Configuration Software";
 inline constexpr char kAboutMenuText[] = "Tamsu Tools Configuration Software(&A)...";
 
 // The drop-down port list; it asks for a refill each time its pop-up opens, so a port plugged
@@ -67,8 +67,7 @@ class MainWindow : public QWidget {
   void EnableDeviceButtons(bool on);
   void ShowPortToolTip(int index);
   void ClearInquireLatch();
-  // Sends TxFrame[0..length) and returns the reply length in RxFrame.
-  size_t Exchange(size_t length) { return master_.Exchange(length); }
+  DeviceSettings Settings();
   bool OwnControlHasFocus() const;
 
   AppContext& context_;

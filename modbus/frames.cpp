@@ -85,6 +85,11 @@ uint8_t CheckWriteTwoReply(const uint8_t* reply, size_t n, const uint8_t* reques
   return std::memcmp(reply, request, n - 2) == 0 ? kSuccess : kFormatError;
 }
 
+bool CheckCommParamWriteReply(const uint8_t* reply, size_t n, uint8_t address) {
+  const uint8_t ack[] = {address, 0x10, 0x02, 0x00, 0x00, 0x05};
+  return n == sizeof ack + 2 && std::memcmp(reply, ack, sizeof ack) == 0 && CheckReplyCrc(reply, n);
+}
+
 uint32_t BaudFromCode(int code) {
   if (code < 0 || code >= static_cast<int>(std::size(kBaudRates))) return 0;
   return kBaudRates[code];

@@ -51,6 +51,10 @@ uint8_t CheckWriteSingleReply(const uint8_t* reply, size_t n, const uint8_t* req
 // before the CRC equal to the request byte at its offset (else format error).
 uint8_t CheckWriteTwoReply(const uint8_t* reply, size_t n, const uint8_t* request, size_t requestLength);
 
+// The acknowledgement of a CommParamBlock write sent to `address`: exactly address, 0x10, the
+// block's start 0x0200 and count 5, good CRC. An exception reply or any other frame is refused.
+bool CheckCommParamWriteReply(const uint8_t* reply, size_t n, uint8_t address);
+
 // BaudCode: 0 = 1200, 1 = 2400, 2 = 4800, 3 = 9600, 4 = 19200, 5 = 38400; other codes give 0.
 uint32_t BaudFromCode(int code);
 // The code of a rate, or -1 when the rate has none.

@@ -30,7 +30,12 @@ int MillisUntil(std::chrono::steady_clock::time_point due, std::chrono::steady_c
   return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(due - now).count());
 }
 
+constexpr std::string_view kFaultNames[] = {"silence", "badcrc",  "wrongaddress", "exception", "split",
+                                            "delay",   "garbage", "twice",        "endless"};
+
 }  // namespace
+
+std::string_view FaultName(FaultKind kind) { return kFaultNames[static_cast<size_t>(kind)]; }
 
 std::optional<Fault> ParseFault(std::string_view text) {
   Fault f;
@@ -48,38 +53,24 @@ std::optional<Fault> ParseFault(std::string_view text) {
   int value = 0;
   const bool hasValue = !param.empty();
   if (hasValue && (!ParseInt(param, value) || value < 0)) return std::nullopt;
-  if (text == "silence") {
-    f.kind = FaultKind::Silence;
-  } else if (text == "badcrc") {
-    f.kind = FaultKind::BadCrc;
-  } else if (text == "wrongaddress") {
-    f.kind = FaultKind::WrongAddress;
-  } else if (text == "exception") {
-    f.kind = FaultKind::Exception;
-    if (hasValue) {
-      if (value > 255) return std::nullopt;
-      f.code = static_cast<uint8_t>(value);
-    }
-  } else if (text == "split") {
-    f.kind = FaultKind::Split;
-    f.millis = hasValue ? value : 50;
-  } else if (text == "delay") {
-    f.kind = FaultKind::Delay;
-    f.millis = hasValue ? value : 200;
-  } else if (text == "garbage") {
-    f.kind = FaultKind::Garbage;
-  } else if (text == "twice") {
-    f.kind = FaultKind::Twice;
-    f.millis = hasValue ? value : 0;
-  } else if (text == "endless") {
-    f.kind = FaultKind::Endless;
-    f.millis = hasValue ? value : 5000;
-  } else {
-    return std::nullopt;
-  }
-  if (hasValue && f.kind != FaultKind::Exception && f.kind != FaultKind::Split && f.kind != FaultKind::Delay &&
-      f.kind != FaultKind::Twice && f.kind != FaultKind::Endless) {
-    return std::nullopt;
+  size_t kind = 0;
+  while (kind < std::size(kFaultNames) && kFaultNames[kind] != text) ++kind;
+  if (kind == std::size(kFaultNames)) return std::nullopt;
+  f.kind = static_cast<FaultKind>(kind);
+  switch (f.kind) {
+    case FaultKind::Exception:
+      if (hasValue) {
+        if (value > 255) return std::nullopt;
+        f.code = static_cast<uint8_t>(value);
+      }
+      break;
+    case FaultKind::Split: f.millis = hasValue ? value : 50; break;
+    case FaultKind::Delay: f.millis = hasValue ? value : 200; break;
+    case FaultKind::Twice: f.millis = hasValue ? value : 0; break;
+    case FaultKind::Endless: f.millis = hasValue ? value : 5000; break;
+    default:
+      if (hasValue) return std::nullopt;  // the other kinds take no parameter
+      break;
   }
   return f;
 }

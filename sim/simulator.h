@@ -45,6 +45,8 @@ struct Fault {
 // split (PARAM: gap ms), delay (PARAM: ms), garbage, twice (PARAM: gap ms), endless (PARAM: ms);
 // N a count or "always" (the default).
 std::optional<Fault> ParseFault(std::string_view text);
+// The KIND word of a fault, as ParseFault reads it.
+std::string_view FaultName(FaultKind kind);
 
 // What a device at another rate than the line's sends back for a request.
 enum class Mismatch : uint8_t { Garbage, Silence };

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
+#include <QCheckBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -14,6 +15,7 @@
 #include <tuple>
 
 #include "app/categories.h"
+#include "app/device_page.h"
 #include "app/dialog_units.h"
 #include "tests/pages/page_test_support.h"
 
@@ -281,6 +283,41 @@ TEST_F(MainWindowTest, Any0FailuresUseTheirOwnCaptions) {
   }
   EXPECT_EQ(Sim().Config().address, 9);
   EXPECT_EQ(OpenRate(), 9600u);  // the port stays at its old rate in this mode
+}
+
+// The adapter is pulled while a page polls, and plugged in again under the same name: the
+// poll empties its field at once (no half-second waits on a dead line), and after a new scan
+// it shows the transmitter again.
+TEST_F(MainWindowTest, PollingResumesAfterTheAdapterIsPulledAndPluggedInAgain) {
+  StartScanned({.address = 1, .baud = 9600, .protocol = sim::Protocol::Legacy}, ConfigMode::Legacy);
+  DevicePage* page = window_->Categories().VisiblePage(0);
+  ASSERT_EQ(page->Name(), "TemperaturePage");
+  page->RealTimeCheckBox()->click();
+  ASSERT_TRUE(Sim().SetRegister(0x0001, 215));
+  window_->Categories().RealTimeDispatch(0);
+  EXPECT_EQ(page->Edit(1009)->text(), "21.5");
+
+  const std::string name = QFileInfo(QString::fromStdString(Sim().PortPath())).fileName().toStdString();
+  Sim().Stop();
+  const auto pulled = std::chrono::steady_clock::now();
+  while (!TheLink().HungUp() && std::chrono::steady_clock::now() - pulled < std::chrono::seconds(2))
+    QTest::qWait(5);
+  window_->Categories().RealTimeDispatch(0);
+  EXPECT_EQ(page->Edit(1009)->text(), "");
+  EXPECT_TRUE(Sink().boxes.empty());
+
+  sim::SimulatorOptions options;
+  options.device = {.address = 1, .baud = 9600, .protocol = sim::Protocol::Legacy};
+  options.publish = true;
+  options.linkName = name;
+  sim::TransmitterSimulator replugged(options);
+  ASSERT_TRUE(replugged.Start());
+  ASSERT_TRUE(replugged.SetRegister(0x0001, 0xFF9C));
+  window_->RefreshPortList();
+  ASSERT_EQ(window_->SelectedPortPath(), replugged.PortPath());
+  EXPECT_EQ(Scan().caption, "Test Result");
+  window_->Categories().RealTimeDispatch(0);
+  EXPECT_EQ(page->Edit(1009)->text(), "-10.0");
 }
 
 TEST_F(MainWindowTest, AboutOpensFromF1AndTheContextMenuAndEscapeClosesOnlyFromTheBand) {

@@ -111,6 +111,14 @@ TEST(Frames, ConfigurationReplies) {
   // Too short to hold byte 12 before its CRC, or a bad CRC: rejected, never read past the reply.
   for (const Bytes& r : {WithCrc({0xFF, 0x03, 0x0A, 0, 9, 0, 5, 0, 1, 0, 0}), Spoil(comm, 4)})
     EXPECT_FALSE(ParseCommParamReply(r.data(), r.size()));
+
+  // A block write is acknowledged only by its normal echo, never by an exception reply.
+  const Bytes ack = WithCrc({0xFF, 0x10, 0x02, 0x00, 0x00, 0x05});
+  EXPECT_TRUE(CheckCommParamWriteReply(ack.data(), ack.size(), 0xFF));
+  EXPECT_FALSE(CheckCommParamWriteReply(ack.data(), ack.size(), 0x00));
+  for (const Bytes& r : {WithCrc({0xFF, 0x90, 0x03}), Spoil(ack, 7), WithCrc({0xFF, 0x10, 0x02, 0x00, 0x00, 0x04}),
+                         WithCrc({0xFF, 0x10, 0x02, 0x00, 0x00, 0x05, 0x00}), Bytes(ack.begin(), ack.begin() + 6)})
+    EXPECT_FALSE(CheckCommParamWriteReply(r.data(), r.size(), 0xFF)) << testing::PrintToString(r);
 }
 
 TEST(Frames, CodesAndTexts) {
