@@ -30,7 +30,7 @@ namespace tamsu {
 
 namespace {
 
-constexpr char kVersionLine[] = "Version 0.1.0";
+constexpr char kVersionLine[] = "Version " TAMSU_VERSION;
 // A tick of timer 1 that was already due while an Inquire blocked the window comes this soon
 // after it; it must not clear the latch before the presses queued meanwhile are ignored.
 constexpr auto kLatchGrace = std::chrono::milliseconds(50);

@@ -1,0 +1,41 @@
+# Writes one gzip-compressed manual page from its template: the project version and release
+# date, and for the simulator the profiles as the built program lists them.
+#   cmake -DIN=x.1.in -DOUT=x.1.gz -DVERSION=.. -DDATE=.. [-DSIM=path/to/tamsu-sim] -P man_page.cmake
+set(PROJECT_VERSION "${VERSION}")
+set(TAMSU_RELEASE_DATE "${DATE}")
+set(TAMSU_SIM_PROFILES "")
+if(SIM)
+  execute_process(COMMAND "${SIM}" --list-profiles OUTPUT_VARIABLE listing RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0 OR listing STREQUAL "")
+    message(FATAL_ERROR "${SIM} --list-profiles failed (${rc})")
+  endif()
+  string(REPLACE "\n" ";" lines "${listing}")
+  foreach(line IN LISTS lines)
+    if(NOT line MATCHES "^([^ ]+) +(.*)$")
+      continue()
+    endif()
+    set(name "${CMAKE_MATCH_1}")
+    set(text "${CMAKE_MATCH_2}")
+    # Plain text into roff: a backslash is the escape character, and a leading dot or quote
+    # would start a request.
+    string(REPLACE "\\" "\\e" name "${name}")
+    string(REPLACE "\\" "\\e" text "${text}")
+    string(REPLACE "-" "\\-" name "${name}")
+    if(text MATCHES "^[.']")
+      set(text "\\&${text}")
+    endif()
+    string(APPEND TAMSU_SIM_PROFILES ".TP\n.B ${name}\n${text}\n")
+  endforeach()
+  if(TAMSU_SIM_PROFILES STREQUAL "")
+    message(FATAL_ERROR "${SIM} --list-profiles listed no profile")
+  endif()
+  string(REGEX REPLACE "\n$" "" TAMSU_SIM_PROFILES "${TAMSU_SIM_PROFILES}")
+endif()
+
+string(REGEX REPLACE "\\.gz$" "" page "${OUT}")
+configure_file("${IN}" "${page}" @ONLY)
+# -n: no name or time stamp in the header, so the same page gives the same bytes.
+execute_process(COMMAND gzip -9nf "${page}" RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "gzip ${page} failed")
+endif()
