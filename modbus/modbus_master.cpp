@@ -1,52 +1,14 @@
 #include "modbus/modbus_master.h"
 
 #include <bit>
-#include <chrono>
 
 #include "modbus/number_text.h"
 
 namespace tamsu {
 namespace {
 
-// The failure texts of one message family, by result 1, 2, 3.
-struct Messages {
-  const char* caption;
-  const char* text[3];
-};
-
-constexpr Messages kShowRegisterMessages{"Warning", {"Serial port not open!", "Read format error!", "Check value error!"}};
-constexpr Messages kShowNoClearMessages{"Warning", {"Serial port not open!", "Read format Error!", "Check Value Error!"}};
-constexpr Messages kShowRegister32Messages{"Warning", {"Serial port not open!", "Read format error!", "Check Value error!"}};
-constexpr Messages kShowFloatMessages{"Warning", {"Serial port not open!", "Read format error!", "Check Value Error!"}};
-constexpr Messages kShowScaledMessages{"警告", {"串口未打开", "读取格式错误", "设备校验值错误"}};
-constexpr Messages kFieldWriteMessages{
-    "Warning",
-    {"Serial port not open!", "Return value error or device not responding!", "Receiving and sending data are inconsistent!"}};
-
-void Report(MessageSink& window, const Messages& messages, uint8_t result) {
-  if (result >= 1 && result <= 3) window.ShowMessage(messages.text[result - 1], messages.caption, MessageIcon::Exclamation);
-}
-
-// Reads into the field: cleared first unless `clear` is false, filled with format(value) on
-// success, the family's message on failure when asked.
-template <typename Value, typename Read, typename Format>
-uint8_t ShowWith(MessageSink& window, EditField& field, bool clear, const Messages& messages, bool showErrors,
-                 Read read, Format format) {
-  if (clear) field.SetText("");
-  Value value{};
-  const uint8_t result = read(value);
-  if (result == kSuccess) field.SetText(format(value));
-  else if (showErrors) Report(window, messages, result);
-  return result;
-}
-
-auto Read16(ModbusMaster& master, uint16_t reg) {
-  return [&master, reg](uint16_t& v) { return master.ReadRegister(reg, v); };
-}
-
-uint8_t ReportWrite(MessageSink& window, uint8_t result) {
-  if (result == kSuccess) window.ShowMessage("Write Successfully", "", MessageIcon::Exclamation);
-  else Report(window, kFieldWriteMessages, result);
+uint8_t Reported(MessageSink& window, const WriteMessages& messages, uint8_t result) {
+  ReportWrite(window, messages, result);
   return result;
 }
 
@@ -57,11 +19,12 @@ ModbusMaster::~ModbusMaster() = default;
 
 size_t ModbusMaster::Exchange(size_t requestLength) { return link_.Exchange(requestLength); }
 
-uint8_t ModbusMaster::ReadRegisters(uint16_t start, uint16_t count, uint16_t* values) {
+uint8_t ModbusMaster::ReadRegisters(uint16_t start, uint16_t count, uint16_t* values,
+                                    std::chrono::milliseconds replyWait) {
   if (!link_.PortOpen.load(std::memory_order_acquire)) return kPortNotOpen;
   // The reply (5 bytes around 2 per register) must fit the reply buffer.
   if (5 + 2 * static_cast<size_t>(count) > Link::kFrameSize) return kFormatError;
-  const size_t n = Exchange(BuildReadRequest(link_.TxFrame.data(), link_.CurrentAddress, start, count));
+  const size_t n = link_.Exchange(BuildReadRequest(link_.TxFrame.data(), link_.CurrentAddress, start, count), replyWait);
   const uint8_t* reply = link_.RxFrame.data();
   const uint8_t result = CheckReadReply(reply, n, link_.CurrentAddress, count);
   if (result != kSuccess) return result;
@@ -104,64 +67,94 @@ uint8_t ModbusMaster::WriteRegister32(uint16_t reg, uint32_t value) {
   return WriteRegisterPair(reg, static_cast<uint16_t>(value >> 16), static_cast<uint16_t>(value & 0xFFFF));
 }
 
+uint8_t ModbusMaster::Show(MessageSink& window, EditField& field, uint16_t reg, const Representation& shown,
+                          const ReadMessages& messages, bool keep, bool showErrors) {
+  if (!keep) field.SetText("");
+  uint32_t value = 0;
+  uint8_t result;
+  if (shown.Words() == 2) {
+    result = ReadRegister32(reg, value);
+  } else {
+    uint16_t word = 0;
+    result = ReadRegister(reg, word);
+    value = word;
+  }
+  if (result == kSuccess) field.SetText(Present(shown, value));
+  else if (showErrors) ReportFailure(window, messages, result);
+  return result;
+}
+
+namespace {
+Representation Whole() { return {}; }
+Representation Fixed(Representation::Kind kind, double scale, int decimals) {
+  return {.kind = kind, .scale = scale, .decimals = decimals >= 0 && decimals <= 3 ? decimals : 0};
+}
+}  // namespace
+
 uint8_t ModbusMaster::ShowRegister(MessageSink& window, EditField& field, uint16_t reg, bool showErrors) {
-  return ShowWith<uint16_t>(window, field, true, kShowRegisterMessages, showErrors, Read16(*this, reg),
-                            [](uint16_t v) { return std::to_string(v); });
+  return Show(window, field, reg, Whole(), kShowRegisterMessages, false, showErrors);
 }
 
 uint8_t ModbusMaster::ShowRegisterNoClear(MessageSink& window, EditField& field, uint16_t reg, bool showErrors) {
-  return ShowWith<uint16_t>(window, field, false, kShowNoClearMessages, showErrors, Read16(*this, reg),
-                            [](uint16_t v) { return std::to_string(v); });
+  return Show(window, field, reg, Whole(), kShowNoClearMessages, true, showErrors);
 }
 
 uint8_t ModbusMaster::ShowStatusRegister(MessageSink& window, EditField& field, uint16_t reg, uint16_t normalCode,
                                          uint16_t warningCode, bool showErrors) {
-  return ShowWith<uint16_t>(window, field, true, kShowNoClearMessages, showErrors, Read16(*this, reg),
-                            [&](uint16_t v) -> std::string {
-                              if (v == normalCode) return "Normal";
-                              if (v == warningCode) return "Warning";
-                              return "err";
-                            });
+  const Representation status{.kind = Representation::Kind::Codes,
+                              .codes = {{normalCode, "Normal"}, {warningCode, "Warning"}}};
+  return Show(window, field, reg, status, kShowNoClearMessages, false, showErrors);
 }
 
 uint8_t ModbusMaster::ShowScaled(MessageSink& window, EditField& field, uint16_t reg, double scale, int decimals,
                                  bool showErrors) {
-  return ShowWith<uint16_t>(window, field, true, kShowScaledMessages, showErrors, Read16(*this, reg),
-                            [&](uint16_t v) { return FormatScaled(v * scale, decimals); });
+  return Show(window, field, reg, Fixed(Representation::Kind::Unsigned, scale, decimals), kShowScaledMessages,
+              false, showErrors);
 }
 
 uint8_t ModbusMaster::ShowScaledSigned(MessageSink& window, EditField& field, uint16_t reg, double scale,
                                        int decimals, bool showErrors) {
-  return ShowWith<uint16_t>(window, field, true, kShowRegisterMessages, showErrors, Read16(*this, reg),
-                            [&](uint16_t v) { return FormatScaled(static_cast<int16_t>(v) * scale, decimals); });
+  return Show(window, field, reg, Fixed(Representation::Kind::Signed, scale, decimals), kShowRegisterMessages,
+              false, showErrors);
 }
 
 uint8_t ModbusMaster::ShowRegister32(MessageSink& window, EditField& field, uint16_t reg, bool showErrors) {
-  return ShowWith<uint32_t>(window, field, true, kShowRegister32Messages, showErrors,
-                            [&](uint32_t& v) { return ReadRegister32(reg, v); },
-                            [](uint32_t v) { return std::to_string(v); });
+  return Show(window, field, reg, {.kind = Representation::Kind::Unsigned32}, kShowRegister32Messages, false,
+              showErrors);
 }
 
 uint8_t ModbusMaster::ShowFloatRegister(MessageSink& window, EditField& field, uint16_t reg, bool showErrors) {
-  return ShowWith<float>(window, field, true, kShowFloatMessages, showErrors,
-                         [&](float& v) { return ReadFloatRegister(reg, v); },
-                         [](float v) { return FormatFloat(v); });
+  return Show(window, field, reg, {.kind = Representation::Kind::Float}, kShowFloatMessages, false, showErrors);
 }
 
-uint8_t ModbusMaster::WriteFieldInt(MessageSink& window, EditField& field, uint16_t reg) {
-  return ReportWrite(window, WriteRegister(reg, DialogUInt(field.GetText())));
+uint8_t ModbusMaster::WriteFieldInt(MessageSink& window, EditField& field, uint16_t reg,
+                                    const WriteMessages& messages) {
+  return Reported(window, messages, WriteRegister(reg, DialogUInt(field.GetText())));
 }
 
-uint8_t ModbusMaster::WriteFieldScaled(MessageSink& window, EditField& field, uint16_t reg, int scale) {
-  return ReportWrite(window, WriteRegister(reg, Low16(TextToDouble(field.GetText()) * scale)));
+uint8_t ModbusMaster::WriteFieldScaled(MessageSink& window, EditField& field, uint16_t reg, int scale,
+                                       const WriteMessages& messages) {
+  return Reported(window, messages, WriteRegister(reg, Low16(TextToDouble(field.GetText()) * scale)));
 }
 
-uint8_t ModbusMaster::WriteFieldScaled32(MessageSink& window, EditField& field, uint16_t reg, int scale) {
-  return ReportWrite(window, WriteRegister32(reg, Low32(TextToDouble(field.GetText()) * scale)));
+uint8_t ModbusMaster::WriteFieldScaled32(MessageSink& window, EditField& field, uint16_t reg, int scale,
+                                         const WriteMessages& messages) {
+  return Reported(window, messages, WriteRegister32(reg, Low32(TextToDouble(field.GetText()) * scale)));
 }
 
-uint8_t ModbusMaster::WriteFieldFloat(MessageSink& window, EditField& field, uint16_t reg) {
-  return ReportWrite(window, WriteRegister32(reg, std::bit_cast<uint32_t>(ToSingle(TextToDouble(field.GetText())))));
+uint8_t ModbusMaster::WriteFieldFloat(MessageSink& window, EditField& field, uint16_t reg,
+                                      const WriteMessages& messages) {
+  return Reported(window, messages,
+                  WriteRegister32(reg, std::bit_cast<uint32_t>(ToSingle(TextToDouble(field.GetText())))));
+}
+
+void ReportFailure(MessageSink& window, const ReadMessages& messages, uint8_t result) {
+  if (result >= 1 && result <= 3) window.ShowMessage(messages.text[result - 1], messages.caption, messages.icon);
+}
+
+void ReportWrite(MessageSink& window, const WriteMessages& messages, uint8_t result) {
+  if (result == kSuccess) window.ShowMessage(messages.successText, messages.successCaption, messages.successIcon);
+  else ReportFailure(window, messages.failure, result);
 }
 
 }  // namespace tamsu

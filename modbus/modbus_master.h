@@ -2,10 +2,13 @@
 // CurrentAddress: transactions, Show operations and field writes.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
 #include "modbus/frames.h"  // TransactionResult
+#include "modbus/messages.h"
+#include "modbus/representation.h"
 #include "modbus/ui.h"
 #include "serial/link.h"
 
@@ -22,8 +25,10 @@ class ModbusMaster {
   uint8_t ReadRegister(uint16_t reg, uint16_t& value);
   uint8_t ReadRegister32(uint16_t reg, uint32_t& value);
   uint8_t ReadFloatRegister(uint16_t reg, float& value);
-  // Block read for pages that build their own poll request (count registers from start).
-  uint8_t ReadRegisters(uint16_t start, uint16_t count, uint16_t* values);
+  // Block read for pages that build their own poll request (count registers from start); a
+  // few of them wait longer for the answer than the transactions do.
+  uint8_t ReadRegisters(uint16_t start, uint16_t count, uint16_t* values,
+                        std::chrono::milliseconds replyWait = Link::kReplyWait);
   uint8_t WriteRegister(uint16_t reg, uint32_t value);  // low 16 bits sent
   uint8_t WriteRegister32(uint16_t reg, uint32_t value);
   uint8_t WriteRegisterPair(uint16_t reg, uint16_t first, uint16_t second);
@@ -31,6 +36,12 @@ class ModbusMaster {
   // Link::Exchange: write TxFrame[0..requestLength), wait for one reply (about 500 ms at most).
   // Returns the reply length in RxFrame (0 when none came). Used by the configuration exchanges.
   size_t Exchange(size_t requestLength);
+
+  // The one Show operation the others are made of: reads shown.Words() registers, empties the
+  // field first unless `keep`, writes Present(shown, value) on success, and on failure shows
+  // the family's message when asked.
+  uint8_t Show(MessageSink& window, EditField& field, uint16_t reg, const Representation& shown,
+               const ReadMessages& messages, bool keep, bool showErrors);
 
   // Show operations: the result of the read; on failure the field is left empty (or unchanged
   // for ShowRegisterNoClear) and, with showErrors, the operation's message is shown.
@@ -45,11 +56,16 @@ class ModbusMaster {
   uint8_t ShowRegister32(MessageSink& window, EditField& field, uint16_t reg, bool showErrors);
   uint8_t ShowFloatRegister(MessageSink& window, EditField& field, uint16_t reg, bool showErrors);
 
-  // Field writes: convert the field's text, write, always report the outcome.
-  uint8_t WriteFieldInt(MessageSink& window, EditField& field, uint16_t reg);
-  uint8_t WriteFieldScaled(MessageSink& window, EditField& field, uint16_t reg, int scale);
-  uint8_t WriteFieldScaled32(MessageSink& window, EditField& field, uint16_t reg, int scale);
-  uint8_t WriteFieldFloat(MessageSink& window, EditField& field, uint16_t reg);
+  // Field writes: convert the field's text, write, always report the outcome (in the field
+  // writes' own words unless a page gives its own).
+  uint8_t WriteFieldInt(MessageSink& window, EditField& field, uint16_t reg,
+                        const WriteMessages& messages = kFieldWriteMessages);
+  uint8_t WriteFieldScaled(MessageSink& window, EditField& field, uint16_t reg, int scale,
+                           const WriteMessages& messages = kFieldWriteMessages);
+  uint8_t WriteFieldScaled32(MessageSink& window, EditField& field, uint16_t reg, int scale,
+                             const WriteMessages& messages = kFieldWriteMessages);
+  uint8_t WriteFieldFloat(MessageSink& window, EditField& field, uint16_t reg,
+                          const WriteMessages& messages = kFieldWriteMessages);
 
  private:
   Link& link_;

@@ -56,7 +56,7 @@ void Link::Settle() {
   DiscardInput();
 }
 
-size_t Link::Exchange(size_t requestLength) {
+size_t Link::Exchange(size_t requestLength, std::chrono::milliseconds replyWait) {
   // An unplugged adapter answers nothing: fail at once rather than hold the window.
   if (HungUp()) return 0;
   Settle();
@@ -64,11 +64,12 @@ size_t Link::Exchange(size_t requestLength) {
   const auto sent = Clock::now();
   // The receive thread releases a reply only whole, after the line has gone quiet, so the
   // first bytes seen are the complete reply.
-  bool got = WaitForFrame(sent + kReplyWait);
-  if (!got && pump_->Collecting()) got = WaitForFrame(sent + kLateReplyWindow);
+  const auto lateUntil = sent + 2 * replyWait;
+  bool got = WaitForFrame(sent + replyWait);
+  if (!got && pump_->Collecting()) got = WaitForFrame(lateUntil);
   if (!got) {
     // Nothing sent, or nobody left on the line to answer: no reply can be owed.
-    if (written && !HungUp()) owedUntil_ = sent + kLateReplyWindow;
+    if (written && !HungUp()) owedUntil_ = lateUntil;
     return 0;
   }
   return ReadFrameBytes(RxFrame.data(), static_cast<uint16_t>(RxFrame.size()));

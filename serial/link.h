@@ -25,8 +25,8 @@ class Link {
   static constexpr std::chrono::milliseconds kReplyWait{500};
   // How long after its request a reply that missed kReplyWait may still turn up (a slow
   // sensor, a radio bridge): until then no new request goes out, so a late reply is never
-  // taken for the answer to the next one.
-  static constexpr std::chrono::milliseconds kLateReplyWindow{1000};
+  // taken for the answer to the next one. Twice the reply wait.
+  static constexpr std::chrono::milliseconds kLateReplyWindow{2 * kReplyWait};
 
   Link();   // rings initialised, receive thread started (idle while the port is closed)
   ~Link();  // receive thread stopped and joined, port closed
@@ -48,9 +48,10 @@ class Link {
 
   // One request and its reply (window thread): lets the line settle (a reply still owed to an
   // earlier request that timed out, bytes still arriving), discards whatever waits, writes
-  // TxFrame[0..requestLength) and waits for one frame. Returns its length in RxFrame, 0 when
-  // none came. A frame already arriving when kReplyWait runs out is still taken whole.
-  size_t Exchange(size_t requestLength);
+  // TxFrame[0..requestLength) and waits up to replyWait for one frame. Returns its length in
+  // RxFrame, 0 when none came. A frame already arriving when the wait runs out is still taken
+  // whole; after none came, a late reply is waited out for as long again before the next request.
+  size_t Exchange(size_t requestLength, std::chrono::milliseconds replyWait = kReplyWait);
 
   // Pops up to max bytes of released frames (window thread only).
   uint16_t ReadFrameBytes(uint8_t* dst, uint16_t max);
