@@ -7,8 +7,8 @@
 #include <functional>
 #include <variant>
 
-#include "app/category_host.h"
-#include "app/device_page.h"
+#include "app/framework/category_host.h"
+#include "app/framework/device_page.h"
 #include "pages/climate/climate_pages.h"
 
 namespace tamsu {

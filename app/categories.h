@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/app_context.h"
+#include "app/framework/app_context.h"
 
 namespace tamsu {
 

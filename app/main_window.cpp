@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "app/categories.h"
-#include "app/category_host.h"
-#include "app/dialog_units.h"
+#include "app/framework/category_host.h"
+#include "app/framework/dialog_units.h"
 #include "serial/port_directory.h"
 
 // The resources live in a static library; nothing else would pull them into the program.

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "app/app_context.h"
+#include "app/framework/app_context.h"
 #include "app/baud_scan.h"
 #include "app/device_settings.h"
 #include "modbus/modbus_master.h"

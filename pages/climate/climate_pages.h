@@ -3,7 +3,7 @@
 
 #include <QPixmap>
 
-#include "app/device_page.h"
+#include "app/framework/device_page.h"
 
 class QLabel;
 

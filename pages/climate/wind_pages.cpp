@@ -5,7 +5,7 @@
 #include <QSvgRenderer>
 #include <QVBoxLayout>
 
-#include "app/dialog_units.h"
+#include "app/framework/dialog_units.h"
 #include "modbus/number_text.h"
 #include "pages/climate/climate_pages.h"
 

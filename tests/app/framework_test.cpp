@@ -10,9 +10,9 @@
 #include <QTabWidget>
 
 #include "app/categories.h"
-#include "app/category_host.h"
-#include "app/device_page.h"
-#include "app/dialog_units.h"
+#include "app/framework/category_host.h"
+#include "app/framework/device_page.h"
+#include "app/framework/dialog_units.h"
 #include "tests/pages/page_test_support.h"
 
 namespace tamsu {

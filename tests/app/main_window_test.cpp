@@ -15,8 +15,8 @@
 #include <tuple>
 
 #include "app/categories.h"
-#include "app/device_page.h"
-#include "app/dialog_units.h"
+#include "app/framework/device_page.h"
+#include "app/framework/dialog_units.h"
 #include "tests/pages/page_test_support.h"
 
 namespace tamsu {

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/app_context.h"
+#include "app/framework/app_context.h"
 #include "serial/link.h"
 #include "sim/simulator.h"
 

@@ -1,4 +1,4 @@
-#include "app/device_page.h"
+#include "app/framework/device_page.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/dialog_units.h"
+#include "app/framework/dialog_units.h"
 
 namespace tamsu {
 

@@ -1,11 +1,11 @@
-#include "app/category_host.h"
+#include "app/framework/category_host.h"
 
 #include <QResizeEvent>
 #include <QTabBar>
 #include <QTabWidget>
 
-#include "app/device_page.h"
-#include "app/dialog_units.h"
+#include "app/framework/device_page.h"
+#include "app/framework/dialog_units.h"
 
 namespace tamsu {
 

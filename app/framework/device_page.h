@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_context.h"
+#include "app/framework/app_context.h"
 #include "modbus/modbus_master.h"
 
 class QCheckBox;

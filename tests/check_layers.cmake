@@ -1,0 +1,29 @@
+# The layers' includes point one way: the core (serial/, modbus/) knows no Qt and nothing above
+# it; the page framework knows no page and no application; pages know the framework, never the
+# application. Run as: cmake -DROOT=<source dir> -P check_layers.cmake
+set(rules
+  "serial|modbus:^#include <Q|\"app/|\"pages/|\"sim/"
+  "app/framework:\"app/[a-z_]+\\.h\"|\"pages/"
+  "pages:\"app/[a-z_]+\\.h\"")
+set(failures "")
+foreach(rule ${rules})
+  string(REPLACE ":" ";" parts "${rule}")
+  list(GET parts 0 dirs)
+  list(GET parts 1 pattern)
+  string(REPLACE "|" ";" dir_list "${dirs}")
+  foreach(dir ${dir_list})
+    file(GLOB_RECURSE sources ${ROOT}/${dir}/*.h ${ROOT}/${dir}/*.cpp)
+    foreach(source ${sources})
+      file(STRINGS ${source} lines REGEX "^#include")
+      foreach(line ${lines})
+        if(line MATCHES "${pattern}")
+          file(RELATIVE_PATH rel ${ROOT} ${source})
+          string(APPEND failures "\n  ${rel}: ${line}")
+        endif()
+      endforeach()
+    endforeach()
+  endforeach()
+endforeach()
+if(failures)
+  message(FATAL_ERROR "includes against the layering:${failures}")
+endif()
