@@ -68,7 +68,7 @@ uint8_t ModbusMaster::WriteRegister32(uint16_t reg, uint32_t value) {
 }
 
 uint8_t ModbusMaster::Show(MessageSink& window, EditField& field, uint16_t reg, const Representation& shown,
-                          const ReadMessages& messages, bool keep, bool showErrors) {
+                          const ReadMessages& messages, bool keep, bool showErrors, uint32_t* read) {
   if (!keep) field.SetText("");
   uint32_t value = 0;
   uint8_t result;
@@ -79,8 +79,12 @@ uint8_t ModbusMaster::Show(MessageSink& window, EditField& field, uint16_t reg, 
     result = ReadRegister(reg, word);
     value = word;
   }
-  if (result == kSuccess) field.SetText(Present(shown, value));
-  else if (showErrors) ReportFailure(window, messages, result);
+  if (result == kSuccess) {
+    field.SetText(Present(shown, value));
+    if (read) *read = value;
+  } else if (showErrors) {
+    ReportFailure(window, messages, result);
+  }
   return result;
 }
 

@@ -38,10 +38,10 @@ class ModbusMaster {
   size_t Exchange(size_t requestLength);
 
   // The one Show operation the others are made of: reads shown.Words() registers, empties the
-  // field first unless `keep`, writes Present(shown, value) on success, and on failure shows
-  // the family's message when asked.
+  // field first unless `keep`, writes Present(shown, value) on success (and hands the value to
+  // `read` when given), and on failure shows the family's message when asked.
   uint8_t Show(MessageSink& window, EditField& field, uint16_t reg, const Representation& shown,
-               const ReadMessages& messages, bool keep, bool showErrors);
+               const ReadMessages& messages, bool keep, bool showErrors, uint32_t* read = nullptr);
 
   // Show operations: the result of the read; on failure the field is left empty (or unchanged
   // for ShowRegisterNoClear) and, with showErrors, the operation's message is shown.

@@ -7,11 +7,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QSet>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/framework/dialog_units.h"
+#include "modbus/number_text.h"
 
 namespace tamsu {
 
@@ -35,11 +35,48 @@ QString Plain(QString caption) {
   return caption.trimmed();
 }
 
+ReadOp Shown(uint16_t reg, Representation shown, const ReadMessages& messages, bool keep = false) {
+  return {reg, std::move(shown), &messages, keep};
+}
+
+Representation Fixed(Representation::Kind kind, double scale, int decimals) {
+  return {.kind = kind, .scale = scale, .decimals = decimals >= 0 && decimals <= 3 ? decimals : 0};
+}
+
+template <typename T>
+bool Contains(const std::vector<T>& list, const T& item) {
+  return std::find(list.begin(), list.end(), item) != list.end();
+}
+
 }  // namespace
+
+ReadOp Unsigned(uint16_t reg) { return Shown(reg, {}, kShowRegisterMessages); }
+ReadOp UnsignedNoClear(uint16_t reg) { return Shown(reg, {}, kShowNoClearMessages, true); }
+ReadOp Unsigned32(uint16_t reg) {
+  return Shown(reg, {.kind = Representation::Kind::Unsigned32}, kShowRegister32Messages);
+}
+ReadOp Float32(uint16_t reg, int decimals) {
+  return Shown(reg, {.kind = Representation::Kind::Float, .decimals = decimals}, kShowFloatMessages);
+}
+ReadOp Signed(uint16_t reg, double scale, int decimals) {
+  return Shown(reg, Fixed(Representation::Kind::Signed, scale, decimals), kShowRegisterMessages);
+}
+ReadOp UnsignedScaled(uint16_t reg, double scale, int decimals) {
+  return Shown(reg, Fixed(Representation::Kind::Unsigned, scale, decimals), kShowScaledMessages);
+}
+ReadOp Status(uint16_t reg, uint16_t normalCode, uint16_t warningCode) {
+  return Shown(reg, {.kind = Representation::Kind::Codes, .codes = {{normalCode, "Normal"}, {warningCode, "Warning"}}},
+               kShowNoClearMessages);
+}
+ReadOp Codes(uint16_t reg, std::vector<std::pair<uint16_t, std::string>> codes) {
+  return Shown(reg, {.kind = Representation::Kind::Codes, .codes = std::move(codes)}, kShowRegisterMessages);
+}
+ReadOp Version(uint16_t reg) { return Shown(reg, {.kind = Representation::Kind::Bytes}, kShowRegisterMessages); }
 
 struct DevicePage::RowWidgets {
   QLabel* caption = nullptr;
   QLineEdit* edit = nullptr;
+  QComboBox* list = nullptr;
   std::unique_ptr<LineEditField> field;
   QLabel* unit = nullptr;
   QPushButton* inquire = nullptr;
@@ -84,19 +121,22 @@ QGridLayout* DevicePage::ColumnGrid(int column) {
 // An edit is named by its caption, and by its unit too where the caption repeats on the page;
 // a row without a caption takes that of the row whose button reads it.
 QString DevicePage::RowName(size_t index) const {
+  const Row& row = declaration_.rows[index];
+  if (!row.name.isEmpty()) return row.name;
   auto caption = [this](size_t i) {
-    const Row& row = declaration_.rows[i];
-    QString own = Plain(row.caption);
-    for (size_t j = 0; own.isEmpty() && row.inquire != 0 && j < i; ++j)
-      if (declaration_.rows[j].inquire == row.inquire) own = Plain(declaration_.rows[j].caption);
+    const Row& r = declaration_.rows[i];
+    QString own = Plain(r.caption);
+    for (size_t j = 0; own.isEmpty() && r.inquire != 0 && j < declaration_.rows.size(); ++j)
+      if (j != i && declaration_.rows[j].inquire == r.inquire) own = Plain(declaration_.rows[j].caption);
     return own;
   };
-  const Row& row = declaration_.rows[index];
   const QString name = caption(index);
-  if (name.isEmpty()) return Plain(row.unit);
+  const QString unit = Plain(row.unit);
+  if (name.isEmpty()) return unit;
   int same = 0;
-  for (size_t i = 0; i < declaration_.rows.size(); ++i) same += caption(i) == name;
-  if (same > 1 && !row.unit.isEmpty()) return QStringLiteral("%1 (%2)").arg(name, Plain(row.unit));
+  for (size_t i = 0; i < declaration_.rows.size(); ++i) same += declaration_.rows[i].edit != 0 && caption(i) == name;
+  if (same > 1 && !unit.isEmpty())
+    return unit.startsWith(u'(') ? QStringLiteral("%1 %2").arg(name, unit) : QStringLiteral("%1 (%2)").arg(name, unit);
   return name;
 }
 
@@ -120,6 +160,11 @@ void DevicePage::Build() {
     ids.insert(id);
   };
 
+  for (const Heading& heading : declaration_.headings) {
+    QGridLayout* grid = ColumnGrid(heading.column);
+    grid->addWidget(new QLabel(heading.text, this), grid->rowCount(), kEditColumn);
+  }
+
   for (const Selector& selector : declaration_.selectors) {
     claim(selector.id);
     QGridLayout* grid = ColumnGrid(selector.column);
@@ -127,6 +172,8 @@ void DevicePage::Build() {
     auto* label = new QLabel(selector.caption, this);
     auto* combo = new QComboBox(this);
     combo->setEditable(selector.editable);
+    // Typed text is no entry: it changes nothing until an entry is chosen.
+    combo->setInsertPolicy(QComboBox::NoInsert);
     QStringList items = selector.items;
     if (selector.sorted) items.sort(Qt::CaseInsensitive);
     combo->addItems(items);
@@ -141,71 +188,24 @@ void DevicePage::Build() {
   }
 
   for (size_t i = 0; i < declaration_.rows.size(); ++i) {
+    BuildRow(i, ids);
     const Row& row = declaration_.rows[i];
-    auto widgets = std::make_unique<RowWidgets>();
-    QGridLayout* grid = ColumnGrid(row.column);
-    const int line = grid->rowCount();
-    const QString name = RowName(i);
-
-    claim(row.edit);
-    widgets->edit = new QLineEdit(this);
-    widgets->edit->setReadOnly(row.readOnly);
-    widgets->edit->setFixedSize(du.X(kEditWidth), du.Y(kEditHeight));
-    Identify(widgets->edit, row.edit, name);
-    widgets->field = std::make_unique<LineEditField>(widgets->edit);
-    grid->addWidget(widgets->edit, line, kEditColumn);
-    if (!row.caption.isEmpty()) {
-      widgets->caption = new QLabel(row.caption, this);
-      widgets->caption->setBuddy(widgets->edit);
-      grid->addWidget(widgets->caption, line, kCaptionColumn);
+    if (declaration_.realTime.id != 0 && declaration_.realTime.after != 0 && row.edit == declaration_.realTime.after) {
+      claim(declaration_.realTime.id);
+      realTimeBox_ = new QCheckBox(declaration_.realTime.caption, this);
+      QGridLayout* grid = ColumnGrid(row.column);
+      grid->addWidget(realTimeBox_, grid->rowCount(), kCaptionColumn, 1, 3);
     }
-    if (!row.unit.isEmpty()) {
-      widgets->unit = new QLabel(row.unit, this);
-      grid->addWidget(widgets->unit, line, kUnitColumn);
-    }
-
-    const bool sharesButton =
-        row.inquire != 0 && std::any_of(declaration_.rows.begin(), declaration_.rows.begin() + i,
-                                        [&row](const Row& earlier) { return earlier.inquire == row.inquire; });
-    if (row.inquire != 0 && !sharesButton) {
-      claim(row.inquire);
-      widgets->inquire = new QPushButton(QStringLiteral("Inquire"), this);
-      widgets->inquire->setMinimumSize(du.X(kButtonWidth), du.Y(kButtonHeight));
-      Identify(widgets->inquire, row.inquire, QStringLiteral("Inquire ") + name);
-      grid->addWidget(widgets->inquire, line, kInquireColumn);
-      const int button = row.inquire;
-      const bool showErrors = row.showErrors;
-      connect(widgets->inquire, &QPushButton::clicked, this,
-              [this, button, showErrors] { Inquire(button, showErrors); });
-      buttons_.push_back(widgets->inquire);
-    }
-    if (row.setup != 0) {
-      claim(row.setup);
-      widgets->setup = new QPushButton(QStringLiteral("Set up"), this);
-      widgets->setup->setMinimumSize(du.X(kButtonWidth), du.Y(kButtonHeight));
-      Identify(widgets->setup, row.setup, QStringLiteral("Set up ") + name);
-      grid->addWidget(widgets->setup, line, kSetupColumn);
-      const int button = row.setup;
-      connect(widgets->setup, &QPushButton::clicked, this, [this, button] { SetUp(button); });
-      buttons_.push_back(widgets->setup);
-    }
-    if (row.hidden) {
-      for (QWidget* w : std::initializer_list<QWidget*>{widgets->caption, widgets->edit, widgets->unit,
-                                                        widgets->inquire, widgets->setup})
-        if (w) {
-          w->setVisible(false);
-          w->setEnabled(false);
-        }
-    }
-    rowWidgets_.push_back(std::move(widgets));
   }
 
   if (declaration_.realTime.id != 0) {
-    claim(declaration_.realTime.id);
-    realTimeBox_ = new QCheckBox(declaration_.realTime.caption, this);
+    if (!realTimeBox_) {
+      claim(declaration_.realTime.id);
+      realTimeBox_ = new QCheckBox(declaration_.realTime.caption, this);
+      QGridLayout* grid = ColumnGrid(declaration_.realTime.column);
+      grid->addWidget(realTimeBox_, grid->rowCount(), kCaptionColumn, 1, 3);
+    }
     Identify(realTimeBox_, declaration_.realTime.id, Plain(declaration_.realTime.caption));
-    QGridLayout* grid = ColumnGrid(declaration_.realTime.column);
-    grid->addWidget(realTimeBox_, grid->rowCount(), kCaptionColumn, 1, 3);
     connect(realTimeBox_, &QCheckBox::clicked, this, [this] { RealTimeClicked(); });
   }
 
@@ -225,6 +225,97 @@ void DevicePage::Build() {
   web->setObjectName(QStringLiteral("webAddress"));
   web->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   root->addWidget(web);
+  Refresh();
+}
+
+void DevicePage::BuildRow(size_t index, QSet<int>& ids) {
+  const Row& row = declaration_.rows[index];
+  const DialogUnits du(font());
+  auto claim = [&ids, this](int id) {
+    Q_ASSERT_X(!ids.contains(id), "DevicePage", qPrintable(declaration_.name + " repeats an id"));
+    ids.insert(id);
+  };
+  auto widgets = std::make_unique<RowWidgets>();
+  QGridLayout* grid = ColumnGrid(row.column);
+  const int line = grid->rowCount();
+  const QString name = RowName(index);
+
+  QWidget* field = nullptr;
+  if (row.edit != 0 && !row.choices.empty()) {
+    claim(row.edit);
+    widgets->list = new QComboBox(this);
+    for (const Choice& choice : row.choices) widgets->list->addItem(choice.text);
+    widgets->list->setCurrentIndex(-1);
+    widgets->list->setMinimumWidth(du.X(kEditWidth));
+    Identify(widgets->list, row.edit, name);
+    grid->addWidget(widgets->list, line, kEditColumn);
+    field = widgets->list;
+  } else if (row.edit != 0) {
+    claim(row.edit);
+    widgets->edit = new QLineEdit(this);
+    widgets->edit->setReadOnly(row.readOnly);
+    widgets->edit->setFixedSize(du.X(kEditWidth), du.Y(kEditHeight));
+    Identify(widgets->edit, row.edit, name);
+    widgets->field = std::make_unique<LineEditField>(widgets->edit);
+    grid->addWidget(widgets->edit, line, kEditColumn);
+    field = widgets->edit;
+  }
+  if (!row.caption.isEmpty()) {
+    widgets->caption = new QLabel(row.caption, this);
+    if (field) widgets->caption->setBuddy(field);
+    grid->addWidget(widgets->caption, line, kCaptionColumn);
+  }
+  if (!row.unit.isEmpty()) {
+    widgets->unit = new QLabel(row.unit, this);
+    grid->addWidget(widgets->unit, line, kUnitColumn);
+  }
+
+  // Of the rows that share an "Inquire", one carries the button: a line of its own, else the
+  // row marked for it, else the first.
+  bool carries = false;
+  if (row.inquire != 0) {
+    const size_t none = declaration_.rows.size();
+    size_t first = none, marked = none, line = none;
+    for (size_t j = 0; j < declaration_.rows.size(); ++j) {
+      const Row& other = declaration_.rows[j];
+      if (other.inquire != row.inquire) continue;
+      if (first == none) first = j;
+      if (other.edit == 0 && line == none) line = j;
+      if (other.buttonHere && marked == none) marked = j;
+    }
+    carries = index == (line != none ? line : marked != none ? marked : first);
+  }
+  const QString what = name.isEmpty() ? Plain(row.caption) : name;
+  auto button = [&](int id, const QString& text) {
+    claim(id);
+    auto* b = new QPushButton(text, this);
+    b->setMinimumSize(std::max(du.X(kButtonWidth), b->sizeHint().width()), du.Y(kButtonHeight));
+    Identify(b, id, what.isEmpty() ? text : text + u' ' + what);
+    buttons_.push_back(b);
+    return b;
+  };
+  if (carries) {
+    widgets->inquire = button(row.inquire, row.inquireText);
+    grid->addWidget(widgets->inquire, line, kInquireColumn);
+    const int id = row.inquire;
+    const bool showErrors = row.showErrors;
+    connect(widgets->inquire, &QPushButton::clicked, this, [this, id, showErrors] { Inquire(id, showErrors); });
+  }
+  if (row.setup != 0) {
+    widgets->setup = button(row.setup, row.setupText);
+    grid->addWidget(widgets->setup, line, row.edit == 0 && row.inquire == 0 ? kEditColumn : kSetupColumn);
+    const int id = row.setup;
+    connect(widgets->setup, &QPushButton::clicked, this, [this, id] { SetUp(id); });
+  }
+  if (row.hidden) {
+    for (QWidget* w : std::initializer_list<QWidget*>{widgets->caption, widgets->edit, widgets->list, widgets->unit,
+                                                      widgets->inquire, widgets->setup})
+      if (w) {
+        w->setVisible(false);
+        w->setEnabled(false);
+      }
+  }
+  rowWidgets_.push_back(std::move(widgets));
 }
 
 bool DevicePage::RealTimeTicked() const { return realTimeBox_ && realTimeBox_->isChecked(); }
@@ -232,6 +323,12 @@ bool DevicePage::RealTimeTicked() const { return realTimeBox_ && realTimeBox_->i
 QLineEdit* DevicePage::Edit(int id) const {
   for (size_t i = 0; i < declaration_.rows.size(); ++i)
     if (declaration_.rows[i].edit == id) return rowWidgets_[i]->edit;
+  return nullptr;
+}
+
+QComboBox* DevicePage::List(int id) const {
+  for (size_t i = 0; i < declaration_.rows.size(); ++i)
+    if (declaration_.rows[i].edit == id) return rowWidgets_[i]->list;
   return nullptr;
 }
 
@@ -243,76 +340,169 @@ QPushButton* DevicePage::Button(int id) const {
 
 QComboBox* DevicePage::SelectorBox(int id) const { return findChild<QComboBox*>(QString::number(id)); }
 
+QString DevicePage::CurrentEntry(int selector) const {
+  const QComboBox* box = SelectorBox(selector);
+  return box && box->currentIndex() >= 0 ? box->itemText(box->currentIndex()) : QString();
+}
+
+bool DevicePage::EntryChosen(int selector, const QStringList& entries) const {
+  const QString entry = CurrentEntry(selector);
+  return !entry.isNull() && entries.contains(entry, Qt::CaseSensitive);
+}
+
 const Row* DevicePage::RowOfEdit(int editId) const {
   for (const Row& row : declaration_.rows)
     if (row.edit == editId) return &row;
   return nullptr;
 }
 
-uint8_t DevicePage::RunRead(const ReadOp& op, EditField& field, bool showErrors) {
-  MessageSink& sink = Messages();
-  switch (op.kind) {
-    case ReadOp::Register:
-      return master_.ShowRegister(sink, field, op.reg, showErrors);
-    case ReadOp::RegisterNoClear:
-      return master_.ShowRegisterNoClear(sink, field, op.reg, showErrors);
-    case ReadOp::Status:
-      return master_.ShowStatusRegister(sink, field, op.reg, op.normalCode, op.warningCode, showErrors);
-    case ReadOp::Scaled:
-      return master_.ShowScaled(sink, field, op.reg, op.scale, op.decimals, showErrors);
-    case ReadOp::ScaledSigned:
-      return master_.ShowScaledSigned(sink, field, op.reg, op.scale, op.decimals, showErrors);
-    case ReadOp::Register32:
-      return master_.ShowRegister32(sink, field, op.reg, showErrors);
-    case ReadOp::Float:
-      return master_.ShowFloatRegister(sink, field, op.reg, showErrors);
-    case ReadOp::None:
-      break;
-  }
-  return kSuccess;
+ReadOp DevicePage::ReadFor(const Row& row) const {
+  for (const Variant& v : row.variants)
+    if (v.read && EntryChosen(v.selector, v.entries)) return v.read;
+  return row.read;
 }
 
-uint8_t DevicePage::RunWrite(const WriteOp& op, EditField& field) {
+WriteOp DevicePage::WriteFor(const Row& row) const {
+  for (const Variant& v : row.variants)
+    if (v.write && EntryChosen(v.selector, v.entries)) return v.write;
+  return row.write;
+}
+
+uint8_t DevicePage::ReadRow(size_t index, bool showErrors) {
+  const Row& row = declaration_.rows[index];
+  RowWidgets& w = *rowWidgets_[index];
+  const ReadOp op = ReadFor(row);
+  if (!op) return kSuccess;
+  if (row.testsPort && GetLink().PortOpen.load() == 0) {
+    const RealTimeBox& box = declaration_.realTime;
+    Messages().ShowMessage(box.message, box.messageCaption, box.icon);
+    return kPortNotOpen;
+  }
+  if (w.list) {
+    // A list shows the entry that stands for the value; on failure it keeps its selection.
+    uint16_t value = 0;
+    const uint8_t result = Master().ReadRegister(op.reg, value);
+    if (result != kSuccess) {
+      if (showErrors) ReportFailure(Messages(), *op.messages, result);
+      return result;
+    }
+    int found = -1;
+    for (size_t k = 0; k < row.choices.size() && found < 0; ++k)
+      if (row.choices[k].value == value) found = static_cast<int>(k);
+    if (found >= 0 || row.unknownClears) w.list->setCurrentIndex(found);
+    return result;
+  }
+  if (!w.field) return kSuccess;
+  uint32_t value = 0;
+  const uint8_t result = Master().Show(Messages(), *w.field, op.reg, op.shown, *op.messages, op.keep, showErrors, &value);
+  if (result == kSuccess) {
+    for (const auto& [edit, shown] : row.alsoShows)
+      if (QLineEdit* other = Edit(edit)) other->setText(QString::fromStdString(Present(shown, value)));
+  }
+  return result;
+}
+
+uint8_t DevicePage::WriteRow(size_t index) {
+  const Row& row = declaration_.rows[index];
+  RowWidgets& w = *rowWidgets_[index];
+  const WriteOp op = WriteFor(row);
+  const WriteMessages& words = *op.messages;
   MessageSink& sink = Messages();
+  const std::string text = w.field ? w.field->GetText() : std::string();
+  const double number = TextToDouble(text);
+  const uint16_t scaled = Low16(number * op.multiplier);
+  const bool refused = (op.refuse == WriteOp::Refuse::Zero && number == 0) ||
+                       (op.refuse == WriteOp::Refuse::ZeroLow16 && scaled == 0);
+  if (refused) {
+    sink.ShowMessage(kEmptyInputText, "Warning", MessageIcon::Exclamation);
+    return kSuccess;
+  }
+  // Field writes need a field; a row without one has nothing to write from.
+  const bool fieldWrite = op.kind == WriteOp::Int || op.kind == WriteOp::Scaled || op.kind == WriteOp::Scaled32 ||
+                          op.kind == WriteOp::Float;
+  if (fieldWrite && !w.field) return kSuccess;
+  uint8_t result = kSuccess;
   switch (op.kind) {
     case WriteOp::Int:
-      return master_.WriteFieldInt(sink, field, op.reg);
+      return Master().WriteFieldInt(sink, *w.field, op.reg, words);
     case WriteOp::Scaled:
-      return master_.WriteFieldScaled(sink, field, op.reg, op.multiplier);
+      return Master().WriteFieldScaled(sink, *w.field, op.reg, op.multiplier, words);
     case WriteOp::Scaled32:
-      return master_.WriteFieldScaled32(sink, field, op.reg, op.multiplier);
+      return Master().WriteFieldScaled32(sink, *w.field, op.reg, op.multiplier, words);
     case WriteOp::Float:
-      return master_.WriteFieldFloat(sink, field, op.reg);
-    case WriteOp::None:
+      return Master().WriteFieldFloat(sink, *w.field, op.reg, words);
+    case WriteOp::Fixed:
+      result = Master().WriteRegister(op.reg, op.value);
       break;
+    case WriteOp::Choice: {
+      // Nothing chosen, nothing written: a value the user never picked is never sent.
+      const int k = w.list ? w.list->currentIndex() : -1;
+      if (k < 0 || k >= static_cast<int>(row.choices.size())) return kSuccess;
+      const Choice& choice = row.choices[k];
+      result = Master().WriteRegister(choice.reg >= 0 ? static_cast<uint16_t>(choice.reg) : op.reg, choice.value);
+      break;
+    }
+    case WriteOp::Pair:
+      result = Master().WriteRegisterPair(op.reg, op.value, scaled);
+      break;
+    case WriteOp::None:
+      return kSuccess;
   }
-  return kSuccess;
+  ReportWrite(sink, words, result);
+  return result;
 }
 
 uint8_t DevicePage::ReadInto(int editId, bool showErrors) {
   for (size_t i = 0; i < declaration_.rows.size(); ++i)
-    if (declaration_.rows[i].edit == editId) return RunRead(ReadFor(declaration_.rows[i]), *rowWidgets_[i]->field, showErrors);
+    if (declaration_.rows[i].edit == editId) return ReadRow(i, showErrors);
   return kSuccess;
 }
 
 void DevicePage::Inquire(int button, bool showErrors) {
   for (size_t i = 0; i < declaration_.rows.size(); ++i)
-    if (declaration_.rows[i].inquire == button) RunRead(ReadFor(declaration_.rows[i]), *rowWidgets_[i]->field, showErrors);
+    if (declaration_.rows[i].inquire == button) ReadRow(i, showErrors && declaration_.rows[i].showErrors);
 }
 
 void DevicePage::SetUp(int button) {
   for (size_t i = 0; i < declaration_.rows.size(); ++i)
-    if (declaration_.rows[i].setup == button) RunWrite(WriteFor(declaration_.rows[i]), *rowWidgets_[i]->field);
+    if (declaration_.rows[i].setup == button) WriteRow(i);
+}
+
+bool DevicePage::Skipped(int editId) const {
+  for (const SelectorEffect& effect : declaration_.effects)
+    if (Contains(effect.skipPoll, editId) && EntryChosen(effect.selector, effect.entries)) return true;
+  return false;
+}
+
+void DevicePage::BlockRead() {
+  const BlockPoll& block = declaration_.block;
+  std::vector<uint16_t> words(block.count);
+  const uint8_t result = Master().ReadRegisters(block.start, block.count, words.data(), block.replyWait);
+  for (const BlockField& f : block.fields) {
+    QLineEdit* edit = Edit(f.edit);
+    if (!edit) continue;
+    edit->clear();
+    if (result != kSuccess || f.offset + f.shown.Words() > block.count) continue;
+    uint32_t value = words[f.offset];
+    if (f.shown.Words() == 2) value = value << 16 | words[f.offset + 1];
+    edit->setText(QString::fromStdString(Present(f.shown, value)));
+  }
 }
 
 void DevicePage::Poll(bool showErrors) {
-  for (int edit : declaration_.poll) ReadInto(edit, showErrors);
+  if (declaration_.block.count > 0) {
+    BlockRead();
+    return;
+  }
+  for (int edit : declaration_.poll)
+    if (!Skipped(edit)) ReadInto(edit, showErrors);
 }
 
 void DevicePage::RealTimePoll() {
   ++pollDepth_;
   Poll(declaration_.pollShowsErrors);
   --pollDepth_;
+  emit Polled();
 }
 
 void DevicePage::RealTimeClicked() {
@@ -321,16 +511,48 @@ void DevicePage::RealTimeClicked() {
     realTimeBox_->setChecked(false);
     Messages().ShowMessage(box.message, box.messageCaption, box.icon);
   }
-  LockForRealTime(realTimeBox_->isChecked());
+  Refresh();
 }
 
-void DevicePage::LockForRealTime(bool ticked) {
-  if (declaration_.realTime.disables.empty()) {
-    for (QPushButton* button : buttons_) button->setEnabled(!ticked);
-    return;
+void DevicePage::SelectorChanged(int id) {
+  for (const SelectorEffect& effect : declaration_.effects) {
+    if (effect.selector != id || !EntryChosen(id, effect.entries)) continue;
+    for (int edit : effect.blank)
+      if (QLineEdit* e = Edit(edit)) e->setText(QStringLiteral(" "));
   }
-  for (int id : declaration_.realTime.disables)
-    if (QWidget* widget = findChild<QWidget*>(QString::number(id))) widget->setEnabled(!ticked);
+  Refresh();
+}
+
+void DevicePage::Refresh() {
+  const RealTimeBox& box = declaration_.realTime;
+  const bool ticked = RealTimeTicked();
+  auto lockedByBox = [&](QWidget* w, int id) {
+    if (!ticked) return false;
+    switch (box.disables.empty() ? box.locks : RealTimeBox::Locks::Listed) {
+      case RealTimeBox::Locks::Buttons: return Contains(buttons_, qobject_cast<QPushButton*>(w));
+      case RealTimeBox::Locks::Listed: return Contains(box.disables, id);
+      case RealTimeBox::Locks::Nothing: break;
+    }
+    return false;
+  };
+  auto disabledByEntry = [&](int id) {
+    for (const SelectorEffect& effect : declaration_.effects)
+      if (Contains(effect.disable, id) && EntryChosen(effect.selector, effect.entries)) return true;
+    return false;
+  };
+  auto apply = [&](QWidget* w, int id) {
+    if (w) w->setEnabled(!lockedByBox(w, id) && !disabledByEntry(id));
+  };
+  for (size_t i = 0; i < declaration_.rows.size(); ++i) {
+    const Row& row = declaration_.rows[i];
+    if (row.hidden) continue;
+    const RowWidgets& w = *rowWidgets_[i];
+    apply(w.edit, row.edit);
+    apply(w.list, row.edit);
+    apply(w.inquire, row.inquire);
+    apply(w.setup, row.setup);
+  }
+  for (const Selector& selector : declaration_.selectors) apply(SelectorBox(selector.id), selector.id);
 }
 
 }  // namespace tamsu

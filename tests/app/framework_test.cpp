@@ -198,75 +198,182 @@ TEST(RealTimeDispatch, OneBoxAtATimeFromASilentDevice) {
   EXPECT_EQ(kanban->Edit(1407)->text(), "23.0");
 }
 
-// A page of the kind later subsystems declare: a selector whose entry decides the
-// representation, a hidden row, a silent button, a row read by another row's button, and a
-// real-time box that locks only some controls.
+// A page of the kind the device families declare: a selector whose entry decides the
+// representation and disables and blanks controls, a hidden row, a silent button, a row read
+// by another row's button, a real-time box that locks only some controls, a list field, a
+// command button, a two-register write that refuses an empty input, a derived field and a
+// block poll.
+PageDeclaration RangeDeclaration() {
+  const QStringList low{"Gas 0-50"};
+  static constexpr ReadMessages kOwn{"Warning", {"not opened", "format", "check"}};
+  return {
+      .name = "RangePage",
+      .selectors = {{.id = 10, .caption = "Sensor Type", .items = {"Gas 0-500", "Gas 0-50", "Gas only"},
+                     .selected = 1, .editable = true, .sorted = true}},
+      .rows =
+          {
+              {.caption = "Gas", .unit = "ppm", .edit = 20, .inquire = 21, .read = Unsigned(0x0002),
+               .variants = {{.selector = 10, .entries = low, .read = Signed(0x0002, 0.01, 2)}}},
+              {.unit = "mg/m3", .edit = 22, .inquire = 21, .read = Signed(0x0002, 0.0205, 2)},
+              {.caption = "Gas Upper", .unit = "ppm", .edit = 23, .inquire = 24, .read = Unsigned(0x0036), .setup = 25,
+               .write = WriteInt(0x0036),
+               .variants = {{.selector = 10, .entries = low, .read = Signed(0x0036, 0.01, 2),
+                             .write = WriteScaled(0x0036, 100)}},
+               .showErrors = false},
+              {.caption = "Version", .edit = 26, .inquire = 27, .read = Unsigned(0x0007), .hidden = true},
+              {.caption = "Mode", .edit = 40, .inquire = 41, .read = Unsigned(0x0064).Says(kOwn), .setup = 42,
+               .write = WriteChoice(0x0064), .choices = {{"Altitude", 0}, {"Depth", 1}, {"Zero cali", 0x67, 0x53}},
+               .unknownClears = true},
+              {.caption = "Clearing operation", .setup = 43, .write = WriteFixed(0x0050, 1).Says(kWriteSuccessMessages)},
+              {.caption = "Calibration", .edit = 44, .setup = 45, .write = WritePair(0x0120, 2, 100).Refusing(
+                                                                          WriteOp::Refuse::ZeroLow16),
+               .setupText = "calibration"},
+              {.caption = "Weight", .unit = "g", .edit = 46, .inquire = 47, .read = Unsigned(0x0000).Says(kOwn),
+               .alsoShows = {{48, {.kind = Representation::Kind::Unsigned, .scale = 0.0031830985, .decimals = 2,
+                                   .single = true}}},
+               .testsPort = true},
+              {.caption = "Level", .unit = "cm", .edit = 48},
+          },
+      .realTime = {.id = 30, .caption = "Auto Read", .disables = {21, 10}},
+      .effects = {{.selector = 10, .entries = {"Gas only"}, .blank = {23}, .disable = {23, 24, 25}, .skipPoll = {23}}},
+      .poll = {20, 23},
+  };
+}
+
 class RangePage : public DevicePage {
  public:
-  int changes = 0;
-  explicit RangePage(AppContext& context)
-      : DevicePage(context, {
-          .name = "RangePage",
-          .selectors = {{.id = 10, .caption = "Sensor Type", .items = {"Gas 0-500", "Gas 0-50"}, .selected = 1,
-                         .sorted = true}},
-          .rows = {
-            {.caption = "Gas", .unit = "ppm", .edit = 20, .inquire = 21, .read = Unsigned(0x0002)},
-            {.unit = "mg/m3", .edit = 22, .inquire = 21, .read = Signed(0x0002, 0.0205, 2)},
-            {.caption = "Gas Upper", .unit = "ppm", .edit = 23, .inquire = 24, .read = Unsigned(0x0036),
-             .setup = 25, .write = WriteInt(0x0036), .showErrors = false},
-            {.caption = "Version", .edit = 26, .inquire = 27, .read = Unsigned(0x0007), .hidden = true},
-          },
-          .realTime = {.id = 30, .caption = "Auto Read", .disables = {21, 10}},
-          .poll = {20},
-        }) {}
-
- protected:
-  bool LowRange() const { return SelectorBox(10)->currentText() == "Gas 0-50"; }
-  ReadOp ReadFor(const Row& row) const override {
-    return LowRange() && row.edit != 22 ? Signed(row.read.reg, 0.01, 2) : row.read;
-  }
-  WriteOp WriteFor(const Row& row) const override {
-    return LowRange() ? WriteScaled(row.write.reg, 100) : row.write;
-  }
-  void SelectorChanged(int) override { ++changes; }
+  explicit RangePage(AppContext& context, PageDeclaration declaration = RangeDeclaration())
+      : DevicePage(context, std::move(declaration)) {}
 };
 
-TEST(DevicePage, DeclaredSelectorsOverridesAndLocks) {
+TEST(DevicePage, DeclaredVariantsEffectsAndLocks) {
   SimulatedLine line("generic");
   RangePage page(line.Context());
   QComboBox* type = page.SelectorBox(10);
   // Sorted, the default chosen without a change notification.
   EXPECT_EQ(type->itemText(0), "Gas 0-50");
-  EXPECT_EQ(type->currentText(), "Gas 0-500");
-  EXPECT_EQ(page.changes, 0);
+  EXPECT_EQ(page.CurrentEntry(10), "Gas 0-500");
 
+  // The representation follows the entry at every press; one button reads two rows.
   line.Sim().SetRegister(0x0002, 1000);
   page.Button(21)->click();
   EXPECT_EQ(page.Edit(20)->text(), "1000");
   EXPECT_EQ(page.Edit(22)->text(), "20.50");
   type->setCurrentIndex(0);
-  EXPECT_EQ(page.changes, 1);
   page.Button(21)->click();
   EXPECT_EQ(page.Edit(20)->text(), "10.00");
   page.Edit(23)->setText("2.5");
   page.Button(25)->click();
   EXPECT_EQ(line.TakeRequests(), (std::vector<Request>{Read(2), Read(2), Read(2), Read(2), test::Write(0x36, 250)}));
   line.TakeBoxes();
+  // Typed text is no entry: the representation stays with the chosen one.
+  type->setEditText("Gas 0-500");
+  page.Button(21)->click();
+  EXPECT_EQ(page.Edit(20)->text(), "10.00");
+
+  // An entry that blanks and disables a row, and leaves it out of the poll.
+  type->setCurrentIndex(type->findText("Gas only"));
+  EXPECT_EQ(page.Edit(23)->text(), " ");
+  EXPECT_FALSE(page.Edit(23)->isEnabled() || page.Button(24)->isEnabled() || page.Button(25)->isEnabled());
+  line.TakeRequests();
+  page.RealTimePoll();
+  EXPECT_EQ(line.TakeRequests(), (std::vector<Request>{Read(2)}));
 
   // A silent button: a failure only empties its field. The hidden row never shows.
+  type->setCurrentIndex(type->findText("Gas 0-500"));
+  EXPECT_TRUE(page.Button(24)->isEnabled());
   line.GetLink().ClosePort();
   page.Button(24)->click();
   EXPECT_TRUE(line.TakeBoxes().empty());
   page.show();
   EXPECT_FALSE(page.Edit(26)->isVisible() || page.Button(27)->isVisible());
+  // A row that tests the port says the box's words, sends nothing and keeps its field.
+  page.Edit(46)->setText("kept");
+  page.Button(47)->click();
+  EXPECT_EQ(line.TakeBoxes(), (std::vector<Box>{{"Please open the serial port first!", "Warning", MessageIcon::Exclamation}}));
+  EXPECT_EQ(page.Edit(46)->text(), "kept");
 
-  // The box locks only what it names.
+  // The box locks only what it names; unticked, what an entry disables stays disabled.
   line.GetLink().ReopenPort(line.Sim().PortPath(), 9600);
   page.RealTimeCheckBox()->click();
   EXPECT_FALSE(page.Button(21)->isEnabled() || type->isEnabled());
   EXPECT_TRUE(page.Button(24)->isEnabled() && page.Button(25)->isEnabled());
   page.RealTimeCheckBox()->click();
   EXPECT_TRUE(page.Button(21)->isEnabled() && type->isEnabled());
+}
+
+TEST(DevicePage, ListsCommandsRefusalsAndDerivedFields) {
+  SimulatedLine line("generic");
+  RangePage page(line.Context());
+  QComboBox* mode = page.List(40);
+  ASSERT_NE(mode, nullptr);
+  EXPECT_EQ(mode->accessibleName(), "Mode");
+  // Nothing chosen, nothing written.
+  page.Button(42)->click();
+  EXPECT_TRUE(line.TakeRequests().empty());
+  EXPECT_TRUE(line.TakeBoxes().empty());
+  // A value is shown as the entry that stands for it; one that none stands for empties it.
+  line.Sim().SetRegister(0x0064, 1);
+  page.Button(41)->click();
+  EXPECT_EQ(mode->currentText(), "Depth");
+  line.Sim().SetRegister(0x0064, 7);
+  page.Button(41)->click();
+  EXPECT_EQ(mode->currentIndex(), -1);
+  // An entry may stand for a command to a register of its own.
+  mode->setCurrentIndex(2);
+  page.Button(42)->click();
+  EXPECT_EQ(line.TakeRequests(), (std::vector<Request>{Read(0x64), Read(0x64), test::Write(0x53, 0x67)}));
+  EXPECT_EQ(line.TakeBoxes(), (std::vector<Box>{{"Write Successfully", "", MessageIcon::Exclamation}}));
+  // A command button writes its value, in its page's words.
+  page.Button(43)->click();
+  EXPECT_EQ(line.TakeRequests(), (std::vector<Request>{test::Write(0x50, 1)}));
+  EXPECT_EQ(line.TakeBoxes(), (std::vector<Box>{{"Write Success", "", MessageIcon::Information}}));
+  // Two registers, the code first; an input whose low 16 bits are 0 is refused unsent.
+  for (const char* refused : {"0.001", "655.36", "abc"}) {
+    page.Edit(44)->setText(refused);
+    page.Button(45)->click();
+    EXPECT_EQ(line.TakeBoxes(), (std::vector<Box>{{"Input content cannot be empty", "Warning", MessageIcon::Exclamation}}))
+        << refused;
+  }
+  EXPECT_TRUE(line.TakeRequests().empty());
+  page.Edit(44)->setText("4.00");
+  page.Button(45)->click();
+  EXPECT_EQ(line.Sim().GetRegister(0x0120), 2);
+  EXPECT_EQ(line.Sim().GetRegister(0x0121), 400);
+  line.TakeBoxes();
+  // A derived field follows the read value; a failed read keeps it and says so in the row's words.
+  line.Sim().SetRegister(0x0000, 3142);
+  page.Button(47)->click();
+  EXPECT_EQ(page.Edit(46)->text(), "3142");
+  EXPECT_EQ(page.Edit(48)->text(), "10.00");
+  line.Sim().AddFault({.kind = sim::FaultKind::Silence});
+  page.Button(47)->click();
+  EXPECT_EQ(page.Edit(46)->text(), "");
+  EXPECT_EQ(page.Edit(48)->text(), "10.00");
+  EXPECT_EQ(line.TakeBoxes(), (std::vector<Box>{{"format", "Warning", MessageIcon::Exclamation}}));
+}
+
+TEST(DevicePage, ABlockPollFillsItsFieldsFromOneAnswerOrEmptiesThemAll) {
+  SimulatedLine line("generic");
+  PageDeclaration declaration = RangeDeclaration();
+  declaration.block = {.start = 0,
+                       .count = 3,
+                       .fields = {{46, 0, {}},
+                                  {48, 1, {.kind = Representation::Kind::Signed, .scale = 0.1, .decimals = 1}},
+                                  {20, 1, {.kind = Representation::Kind::Unsigned32}}}};
+  RangePage page(line.Context(), declaration);
+  line.Sim().SetRegister(0x0000, 0xFFFF);
+  line.Sim().SetRegister(0x0001, 0xFF9C);
+  line.Sim().SetRegister(0x0002, 0x0001);
+  page.RealTimePoll();
+  EXPECT_EQ(line.TakeRequests(), (std::vector<Request>{Read(0, 3)}));
+  EXPECT_EQ(page.Edit(46)->text(), "65535");
+  EXPECT_EQ(page.Edit(48)->text(), "-10.0");
+  EXPECT_EQ(page.Edit(20)->text(), QString::number(0xFF9C0001u));
+  line.Sim().AddFault({.kind = sim::FaultKind::BadCrc});
+  page.RealTimePoll();
+  for (int edit : {46, 48, 20}) EXPECT_EQ(page.Edit(edit)->text(), "") << edit;
+  EXPECT_TRUE(line.TakeBoxes().empty());
 }
 
 }  // namespace
