@@ -10,6 +10,7 @@
 #include "app/framework/category_host.h"
 #include "app/framework/device_page.h"
 #include "pages/climate/climate_pages.h"
+#include "pages/gas/gas_pages.h"
 
 namespace tamsu {
 
@@ -38,9 +39,16 @@ struct HostDecl {
   bool keepsTabRect = false;
 };
 
+// A family's own host, which creates its device pages itself.
+using HostFactory = std::function<CategoryHost*(AppContext&, QWidget*)>;
+template <typename HostClass>
+HostFactory MakeHost() {
+  return [](AppContext& context, QWidget* parent) { return new HostClass(context, parent); };
+}
+
 struct Category {
   const char* caption;  // as the tab shows it
-  std::variant<HostDecl, PageFactory> kind;
+  std::variant<HostDecl, PageFactory, HostFactory> kind;
   std::vector<DeviceTab> tabs;
 };
 
@@ -58,21 +66,7 @@ std::vector<Category> Categories() {
         {"20W Illumination", Make<Illum20WPage>()},
         {"6W Illumination&Tem&Hum", Make<Illum6WTemHumPage>()},
         {"20W Illumination&Tem&Hum", Make<Illum20WTemHumPage>()}}},
-      {"Gas", HostDecl{429, 297, 1008, 7, 7, 415, 283},
-       {{"Lamp", Empty("LampPage")},
-        {" CO2 ", Empty("Co2Page")},
-        {" CO ", Empty("CoPage")},
-        {" TVOC ", Empty("TvocPage")},
-        {" SO2 ", Empty("So2Page")},
-        {" NO2 ", Empty("No2Page")},
-        {"  O2  ", Empty("O2Page")},
-        {" H2S ", Empty("H2sPage")},
-        {" NH3 ", Empty("Nh3Page")},
-        {" O3 ", Empty("O3Page")},
-        {"MG11", Empty("Mg11Page")},
-        {" HCHO ", Empty("HchoPage")},
-        {" CH4 ", Empty("Ch4Page")},
-        {" SF6 ", Empty("Sf6Page")}}},
+      {"Gas", MakeHost<GasHost>(), {}},
       {"Wind Speed|Direction", HostDecl{454, 300, 1008, 7, 7, 440, 286},
        {{"Wind Direction", Make<WindDirectionPage>()}, {"Wind Speed", Make<WindSpeedPage>()}}},
       {"Soil", HostDecl{423, 295, 1008, 7, 7, 401, 281},
@@ -133,6 +127,8 @@ CategorySet::CategorySet(AppContext& context, QWidget* parent) : impl_(std::make
       for (const DeviceTab& tab : category.tabs) host->AddPage(QString::fromUtf8(tab.caption), tab.make(context));
       host->Start();
       entry.widget = entry.host = host;
+    } else if (const auto* make = std::get_if<HostFactory>(&category.kind)) {
+      entry.widget = entry.host = (*make)(context, parent);
     } else {
       entry.page = std::get<PageFactory>(category.kind)(context);
       entry.page->setParent(parent);

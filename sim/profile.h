@@ -4,6 +4,7 @@
 // adding one table entry.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,6 +19,8 @@ struct Live {
     Sine,    // value + amplitude * sin(2 pi t / period)
     Cycle,   // (value + floor(t / period)) mod modulus: steps through a fixed set
     Follow,  // the value of register `source` (its whole 16- or 32-bit value) times `factor`
+    Ramp,    // value + floor(amplitude * t): rises steadily; a write to register `source` (a
+             // device's clearing command) starts it again from value
   };
   Kind kind = Kind::Hold;
   double amplitude = 0;
@@ -35,6 +38,9 @@ constexpr Live Cycle(uint32_t modulus, double secondsPerStep) {
 }
 constexpr Live Follow(uint16_t source, double factor) {
   return Live{Live::Kind::Follow, 0, 0, 0, source, factor};
+}
+constexpr Live Ramp(double perSecond, uint16_t resetBy) {
+  return Live{Live::Kind::Ramp, perSecond, 0, 0, resetBy, 1};
 }
 
 enum class Access : uint8_t { Read, ReadWrite };
@@ -60,6 +66,10 @@ constexpr RegisterDef Ro32(uint16_t reg, int64_t value, Live live = {}) {
 constexpr RegisterDef Rw32(uint16_t reg, int64_t value, Live live = {}) {
   return RegisterDef{reg, value, Access::ReadWrite, 2, live};
 }
+// An IEEE-754 single over two registers, high word first (calibration coefficients).
+constexpr RegisterDef RwFloat(uint16_t reg, float value) {
+  return RegisterDef{reg, std::bit_cast<uint32_t>(value), Access::ReadWrite, 2, {}};
+}
 
 struct Profile {
   std::string name;         // the device page that serves this transmitter, or "generic"
@@ -78,5 +88,10 @@ const Profile* FindProfile(std::string_view name);
 // The tables, one per device category (profiles_<category>.cpp).
 const std::vector<Profile>& GenericProfiles();
 const std::vector<Profile>& ClimateProfiles();
+const std::vector<Profile>& GasProfiles();
+const std::vector<Profile>& SoilWeatherProfiles();
+const std::vector<Profile>& ElectricalProfiles();
+const std::vector<Profile>& WaterProfiles();
+const std::vector<Profile>& MotionProfiles();
 
 }  // namespace tamsu::sim

@@ -12,7 +12,8 @@ const std::vector<Profile>& GenericProfiles() {
 const std::vector<Profile>& AllProfiles() {
   static const std::vector<Profile> all = [] {
     std::vector<Profile> out;
-    for (const auto* table : {&GenericProfiles(), &ClimateProfiles()}) {
+    for (const auto* table : {&GenericProfiles(), &ClimateProfiles(), &GasProfiles(), &SoilWeatherProfiles(),
+                              &ElectricalProfiles(), &WaterProfiles(), &MotionProfiles()}) {
       out.insert(out.end(), table->begin(), table->end());
     }
     return out;

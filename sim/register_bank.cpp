@@ -1,5 +1,6 @@
 #include "sim/register_bank.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -43,6 +44,9 @@ int64_t RegisterBank::SignalValue(size_t index, double t, int depth) const {
       const int64_t v = s.value + static_cast<int64_t>(std::floor(t / l.period));
       return ((v % m) + m) % m;
     }
+    case Live::Kind::Ramp:
+      if (!drift_) return s.value;
+      return s.value + static_cast<int64_t>(std::floor(l.amplitude * std::max(0.0, t - s.origin)));
     case Live::Kind::Follow: {
       auto it = cells_.find(l.source);
       if (it == cells_.end() || it->second == index || depth > 8) return s.value;
@@ -68,6 +72,8 @@ uint16_t RegisterBank::Read(uint16_t reg, double t) const {
 }
 
 bool RegisterBank::Write(uint16_t reg, uint16_t value, double t) {
+  for (Signal& s : signals_)
+    if (s.live.kind == Live::Kind::Ramp && s.live.source == reg) s.origin = t;
   if (auto it = cells_.find(reg); it != cells_.end()) {
     Signal& s = signals_[it->second];
     if (s.words == 1) {

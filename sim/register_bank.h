@@ -33,6 +33,7 @@ class RegisterBank {
     Live live{};
     bool writable = false;
     bool held = false;  // written since start: live behaviour ends
+    double origin = 0;  // Ramp: when it last started
   };
   int64_t SignalValue(size_t index, double t, int depth) const;
   static uint16_t Word(const Signal& s, int64_t value, uint16_t reg);

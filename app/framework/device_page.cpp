@@ -18,12 +18,10 @@ namespace tamsu {
 namespace {
 
 // Control sizes in dialog units, as the connection band draws them.
-constexpr int kEditWidth = 56;
 constexpr int kEditHeight = 12;
 constexpr int kButtonWidth = 40;
 constexpr int kButtonHeight = 14;
 constexpr int kMargin = 7;
-constexpr int kColumnGap = 14;
 
 enum GridColumn { kCaptionColumn, kEditColumn, kUnitColumn, kInquireColumn, kSetupColumn };
 
@@ -151,7 +149,7 @@ void DevicePage::Build() {
   header_ = new QVBoxLayout;
   root->addLayout(header_);
   columnsRow_ = new QHBoxLayout;
-  columnsRow_->setSpacing(du.X(kColumnGap));
+  columnsRow_->setSpacing(du.X(declaration_.metrics.columnGap));
   root->addLayout(columnsRow_);
 
   QSet<int> ids;
@@ -178,7 +176,7 @@ void DevicePage::Build() {
     if (selector.sorted) items.sort(Qt::CaseInsensitive);
     combo->addItems(items);
     combo->setCurrentIndex(selector.selected);
-    combo->setMinimumWidth(du.X(kEditWidth + kButtonWidth));
+    combo->setMinimumWidth(du.X(declaration_.metrics.editWidth + kButtonWidth));
     label->setBuddy(combo);
     Identify(combo, selector.id, Plain(selector.caption));
     grid->addWidget(label, line, kCaptionColumn);
@@ -246,7 +244,7 @@ void DevicePage::BuildRow(size_t index, QSet<int>& ids) {
     widgets->list = new QComboBox(this);
     for (const Choice& choice : row.choices) widgets->list->addItem(choice.text);
     widgets->list->setCurrentIndex(-1);
-    widgets->list->setMinimumWidth(du.X(kEditWidth));
+    widgets->list->setMinimumWidth(du.X(declaration_.metrics.editWidth));
     Identify(widgets->list, row.edit, name);
     grid->addWidget(widgets->list, line, kEditColumn);
     field = widgets->list;
@@ -254,7 +252,7 @@ void DevicePage::BuildRow(size_t index, QSet<int>& ids) {
     claim(row.edit);
     widgets->edit = new QLineEdit(this);
     widgets->edit->setReadOnly(row.readOnly);
-    widgets->edit->setFixedSize(du.X(kEditWidth), du.Y(kEditHeight));
+    widgets->edit->setFixedSize(du.X(declaration_.metrics.editWidth), du.Y(kEditHeight));
     Identify(widgets->edit, row.edit, name);
     widgets->field = std::make_unique<LineEditField>(widgets->edit);
     grid->addWidget(widgets->edit, line, kEditColumn);

@@ -227,6 +227,12 @@ struct BlockPoll {
   std::vector<BlockField> fields{};
 };
 
+// Sizes in dialog units; pages with many columns draw narrower fields.
+struct PageMetrics {
+  int editWidth = 56;
+  int columnGap = 14;
+};
+
 struct PageDeclaration {
   QString name{};  // the page's class name; also its objectName
   std::vector<Selector> selectors{};
@@ -238,6 +244,7 @@ struct PageDeclaration {
   std::vector<int> poll{};  // edit ids read by RealTimePoll, in order
   bool pollShowsErrors = false;
   BlockPoll block{};
+  PageMetrics metrics{};
 };
 
 // The seam between a QLineEdit and the Show operations and field writes.

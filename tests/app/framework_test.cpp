@@ -74,6 +74,9 @@ TEST(Categories, EveryPageNamesItsControlsUniquelyAndFitsItsHost) {
       DevicePage* page = shell.Select(c, t);
       QApplication::processEvents();
       SCOPED_TRACE(page->Name().toStdString());
+      // TAMSU_PAGE_SHOTS=<dir>: each page as the window shows it, for a look at its layout.
+      if (const char* shots = std::getenv("TAMSU_PAGE_SHOTS"))
+        shell.tabs.grab().save(QStringLiteral("%1/%2.png").arg(QString::fromLocal8Bit(shots), page->Name()));
       ASSERT_TRUE(page->isVisible());
       ASSERT_NE(page->findChild<QLabel*>("webAddress"), nullptr);
       QSet<QString> ids, names;

@@ -15,23 +15,9 @@ using test::Read;
 using test::Request;
 using test::Write;
 
-using Factory = std::function<std::unique_ptr<DevicePage>(AppContext&)>;
-template <typename PageClass>
-Factory Make() {
-  return [](AppContext& c) -> std::unique_ptr<DevicePage> { return std::make_unique<PageClass>(c); };
-}
-
-// A page on a simulated transmitter of its kind (the profile is named after the page).
-struct PageOnSim {
-  PageOnSim(const char* profile, const Factory& make) : line(profile), page(make(line.Context())) {}
-  QString Text(int edit) { return page->Edit(edit)->text(); }
-  void Click(int button) {
-    ASSERT_NE(page->Button(button), nullptr) << button;
-    page->Button(button)->click();
-  }
-  test::SimulatedLine line;
-  std::unique_ptr<DevicePage> page;
-};
+using test::Factory;
+using test::Make;
+using test::PageOnSim;
 
 // Signed tenths at the edges, the dew point's own registers, 32-bit lux, all sixteen bits.
 TEST(ClimatePages, ReadingsAtTheEdgesOfTheirRepresentation) {

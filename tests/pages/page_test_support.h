@@ -6,12 +6,18 @@
 #include <stdlib.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/framework/app_context.h"
+#include "app/framework/device_page.h"
 #include "serial/link.h"
 #include "sim/simulator.h"
 
@@ -90,6 +96,38 @@ class SimulatedLine {
   Link link_;
   RecordingSink sink_;
   AppContext context_;
+};
+
+using Factory = std::function<std::unique_ptr<DevicePage>(AppContext&)>;
+template <typename PageClass>
+Factory Make() {
+  return [](AppContext& c) -> std::unique_ptr<DevicePage> { return std::make_unique<PageClass>(c); };
+}
+
+// A page on a simulated transmitter of its kind (the profile is named after the page).
+struct PageOnSim {
+  PageOnSim(const char* profile, const Factory& make) : line(profile), page(make(line.Context())) {}
+  QString Text(int edit) { return page->Edit(edit)->text(); }
+  void Set(int edit, const QString& text) { page->Edit(edit)->setText(text); }
+  void Click(int button) {
+    ASSERT_NE(page->Button(button), nullptr) << button;
+    page->Button(button)->click();
+  }
+  // Chooses the entry with this text in a selector (or a list field).
+  void Choose(int list, const QString& entry) {
+    QComboBox* box = page->SelectorBox(list);
+    ASSERT_NE(box, nullptr) << list;
+    const int index = box->findText(entry);
+    ASSERT_GE(index, 0) << entry.toStdString();
+    box->setCurrentIndex(index);
+  }
+  bool Enabled(int id) {
+    auto* w = page->findChild<QWidget*>(QString::number(id));
+    EXPECT_NE(w, nullptr) << id;
+    return w && w->isEnabled();
+  }
+  SimulatedLine line;
+  std::unique_ptr<DevicePage> page;
 };
 
 }  // namespace tamsu::test
