@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/categories.h"
+#include "app/line_traffic_window.h"
 #include "app/framework/category_host.h"
 #include "app/framework/dialog_units.h"
 #include "serial/port_directory.h"
@@ -116,6 +117,8 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
   about->setShortcutContext(Qt::WindowShortcut);
   connect(about, &QAction::triggered, this, &MainWindow::ShowAbout);
   addAction(about);
+  AddLineTrafficAction();
+  link_.SetObserver(&traffic_);
 
   RefreshPortList();
   if (portList_->count() > 0) portList_->setCurrentIndex(0);
@@ -132,7 +135,27 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
   timer5_->start(1000);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() { link_.SetObserver(nullptr); }
+
+void MainWindow::AddLineTrafficAction() {
+  auto* traffic = new QAction(QStringLiteral("Line traffic"), this);
+  traffic->setObjectName(QStringLiteral("lineTrafficAction"));
+  traffic->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+  traffic->setShortcutContext(Qt::WindowShortcut);
+  connect(traffic, &QAction::triggered, this, [this] { ShowLineTraffic(); });
+  addAction(traffic);
+}
+
+LineTrafficWindow* MainWindow::ShowLineTraffic() {
+  if (!trafficWindow_) {
+    trafficWindow_ = new LineTrafficWindow(traffic_, this);
+    trafficWindow_->setWindowIcon(windowIcon());
+  }
+  trafficWindow_->show();
+  trafficWindow_->raise();
+  trafficWindow_->activateWindow();
+  return trafficWindow_;
+}
 
 void MainWindow::BuildBand() {
   const DialogUnits du(font());

@@ -13,6 +13,7 @@
 #include "app/framework/app_context.h"
 #include "app/baud_scan.h"
 #include "app/device_settings.h"
+#include "modbus/line_record.h"
 #include "modbus/modbus_master.h"
 
 class QLineEdit;
@@ -23,6 +24,7 @@ class QTimer;
 namespace tamsu {
 
 class CategorySet;
+class LineTrafficWindow;
 
 inline constexpr char kAboutMenuText[] = "Tamsu Tools Configuration Software(&A)...";
 
@@ -49,6 +51,9 @@ class MainWindow : public QWidget {
   void SetDeviceAddress();
   void SetDeviceBaud();
   void ShowAbout();
+  // "Line traffic": opens (or brings forward) the window of the line's record.
+  LineTrafficWindow* ShowLineTraffic();
+  LineRecord& Traffic() { return traffic_; }
 
   const DeviceConfig& Config() const { return config_; }
   bool InquireLatch() const { return inquireLatch_; }
@@ -64,6 +69,7 @@ class MainWindow : public QWidget {
  private:
   void BuildBand();
   void BuildCategories();
+  void AddLineTrafficAction();
   void EnableDeviceButtons(bool on);
   void ShowPortToolTip(int index);
   void ClearInquireLatch();
@@ -75,6 +81,8 @@ class MainWindow : public QWidget {
   ModbusMaster master_;
   DeviceConfig config_;
   std::unique_ptr<CategorySet> categories_;
+  LineRecord traffic_;  // the line's observer while the window lives
+  LineTrafficWindow* trafficWindow_ = nullptr;
 
   PortListBox* portList_ = nullptr;
   QPushButton* testButton_ = nullptr;

@@ -348,7 +348,8 @@ TEST_F(MainWindowTest, AboutOpensFromF1AndTheContextMenuAndEscapeClosesOnlyFromT
   });
   QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20), w.mapToGlobal(QPoint(20, 20)));
   QApplication::sendEvent(&w, &event);
-  EXPECT_EQ(entries, QStringList{"Tamsu Tools Configuration Software(&A)..."});
+  EXPECT_EQ(entries.value(0), "Tamsu Tools Configuration Software(&A)...");
+  EXPECT_TRUE(entries.contains("Line traffic"));
 
   // Esc inside a device page stays there.
   auto* edit = w.Categories().Page(0)->findChild<QLineEdit*>();
