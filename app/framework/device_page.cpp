@@ -179,6 +179,7 @@ void DevicePage::Build() {
     combo->setMinimumWidth(du.X(declaration_.metrics.editWidth + kButtonWidth));
     label->setBuddy(combo);
     Identify(combo, selector.id, Plain(selector.caption));
+    if (combo->lineEdit()) combo->lineEdit()->setAccessibleName(Plain(selector.caption));
     grid->addWidget(label, line, kCaptionColumn);
     grid->addWidget(combo, line, kEditColumn, 1, 3);
     const int id = selector.id;
