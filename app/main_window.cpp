@@ -80,7 +80,7 @@ bool IsPhantomPort(const QString& name) {
 struct PortEntry {
   std::string name;
   std::string path;
-  std::string hint;
+  std::string hint;  // the tooltip: how to get permission, or what the port is
 };
 
 }  // namespace
@@ -216,16 +216,17 @@ void MainWindow::RefreshPortList() {
   const std::string held = link_.Port.IsOpen() ? link_.Port.Settings().devicePath : std::string();
 
   std::vector<PortEntry> entries;
-  auto consider = [&](const std::string& name, const std::string& path) {
+  // `about`: what tells two adapters apart (maker, product, USB ids) and the device path.
+  auto consider = [&](const std::string& name, const std::string& path, const std::string& about) {
     for (const auto& e : entries)
       if (e.path == path) return;
     if (path == held) {  // ours: it looks busy to a probe, yet it is the one in use
-      entries.push_back({name, path, {}});
+      entries.push_back({name, path, about});
       return;
     }
     const PortProbe probe = ProbePort(path);
     switch (probe.status) {
-      case PortStatus::Available: entries.push_back({name, path, {}}); break;
+      case PortStatus::Available: entries.push_back({name, path, about}); break;
       case PortStatus::NoPermission: entries.push_back({name, path, probe.hint}); break;
       case PortStatus::Missing:
       case PortStatus::Busy: break;
@@ -233,9 +234,18 @@ void MainWindow::RefreshPortList() {
   };
   for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
     if (IsPhantomPort(info.portName())) continue;
-    consider(info.portName().toStdString(), info.systemLocation().toStdString());
+    QStringList about;
+    for (const QString& part : {info.manufacturer(), info.description()})
+      if (!part.isEmpty() && !about.contains(part)) about << part;
+    if (info.hasVendorIdentifier() && info.hasProductIdentifier())
+      about << QStringLiteral("USB %1:%2")
+                   .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                   .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
+    if (!info.serialNumber().isEmpty()) about << QStringLiteral("serial %1").arg(info.serialNumber());
+    about << info.systemLocation();
+    consider(info.portName().toStdString(), info.systemLocation().toStdString(), about.join(QStringLiteral(", ")).toStdString());
   }
-  for (const VirtualPort& port : ListVirtualPorts()) consider(port.name, port.devicePath);
+  for (const VirtualPort& port : ListVirtualPorts()) consider(port.name, port.devicePath, port.devicePath);
   std::stable_sort(entries.begin(), entries.end(),
                    [](const PortEntry& a, const PortEntry& b) { return NaturalLess(a.name, b.name); });
 
@@ -263,7 +273,7 @@ void MainWindow::ShowPortToolTip(int index) {
     portList_->setToolTip(QString());
     return;
   }
-  // A permission problem names its fix; otherwise the full device path.
+  // A permission problem names its fix; otherwise what the adapter is and its device path.
   const QString hint = portList_->itemData(index, Qt::ToolTipRole).toString();
   portList_->setToolTip(hint.isEmpty() ? portList_->itemData(index).toString() : hint);
 }
