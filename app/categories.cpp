@@ -11,6 +11,7 @@
 #include "app/framework/device_page.h"
 #include "pages/climate/climate_pages.h"
 #include "pages/gas/gas_pages.h"
+#include "pages/motion/motion_pages.h"
 #include "pages/soil_weather/soil_weather_pages.h"
 
 namespace tamsu {
@@ -93,13 +94,15 @@ std::vector<Category> Categories() {
        {{"Current Collector", Empty("page184")}}},
       {"Lampblack", HostDecl{436, 278, 1346, 7, 6, 422, 265}, {{"485 Lampblack", Empty("page186")}}},
       {"WaterGauge", Empty("page193"), {}},
-      {"Tilt sensor", Empty("page197"), {}},
+      {"Tilt sensor", Make<TiltSensorPage>(), {}},
       {"PH", Empty("page200"), {}},
       {"EC", Empty("page203"), {}},
       {"WaterQuality", HostDecl{432, 281, 1008, 7, 7, 418, 274},
        {{"DO", Empty("page207")}, {"Turbidity", Empty("page210")}, {"CL", Empty("page208")}, {"NHN", Empty("page209")}}},
       {"Warm vibration", HostDecl{430, 352, 1008, 7, 7, 416, 338},
-       {{"Single axis", Empty("page213")}, {"Three axes", Empty("page214")}, {"Spectrum type", Empty("page215")}}},
+       {{"Single axis", Make<VibrationSingleAxisPage>()},
+        {"Three axes", Make<VibrationThreeAxisPage>()},
+        {"Spectrum type", Make<VibrationSpectrumPage>()}}},
   };
 }
 

@@ -106,10 +106,25 @@ QVBoxLayout* DevicePage::Column(int column) {
     grid->setVerticalSpacing(du.Y(5));
     box->addLayout(grid);
     box->addStretch(1);
-    columnsRow_->addLayout(box);
+    BandOf(static_cast<int>(columns_.size()))->addLayout(box);
     columns_.push_back(box);
   }
   return columns_[column];
+}
+
+QHBoxLayout* DevicePage::BandOf(int column) {
+  size_t band = 0;
+  for (int first = 0; band + 1 < declaration_.bands.size(); ++band) {
+    first += declaration_.bands[band];
+    if (column < first) break;
+  }
+  while (bands_.size() <= band) {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(DialogUnits(font()).X(declaration_.metrics.columnGap));
+    bandsBox_->addLayout(row);
+    bands_.push_back(row);
+  }
+  return bands_[band];
 }
 
 QGridLayout* DevicePage::ColumnGrid(int column) {
@@ -148,9 +163,9 @@ void DevicePage::Build() {
   root->setSpacing(du.Y(6));
   header_ = new QVBoxLayout;
   root->addLayout(header_);
-  columnsRow_ = new QHBoxLayout;
-  columnsRow_->setSpacing(du.X(declaration_.metrics.columnGap));
-  root->addLayout(columnsRow_);
+  bandsBox_ = new QVBoxLayout;
+  bandsBox_->setSpacing(du.Y(6));
+  root->addLayout(bandsBox_);
 
   QSet<int> ids;
   auto claim = [&ids, this](int id) {
@@ -186,6 +201,10 @@ void DevicePage::Build() {
     connect(combo, &QComboBox::currentIndexChanged, this, [this, id] { SelectorChanged(id); });
   }
 
+  for (const Row& row : declaration_.rows) {
+    if (static_cast<int>(firstRowLines_.size()) <= row.column) firstRowLines_.resize(row.column + 1, -1);
+    if (firstRowLines_[row.column] < 0) firstRowLines_[row.column] = ColumnGrid(row.column)->rowCount();
+  }
   for (size_t i = 0; i < declaration_.rows.size(); ++i) {
     BuildRow(i, ids);
     const Row& row = declaration_.rows[i];
@@ -218,7 +237,7 @@ void DevicePage::Build() {
     column->insertWidget(column->count() - 1, frame);
   }
 
-  columnsRow_->addStretch(1);
+  for (QHBoxLayout* band : bands_) band->addStretch(1);
   root->addStretch(1);
   auto* web = new QLabel(WebAddress(), this);
   web->setObjectName(QStringLiteral("webAddress"));
@@ -236,7 +255,7 @@ void DevicePage::BuildRow(size_t index, QSet<int>& ids) {
   };
   auto widgets = std::make_unique<RowWidgets>();
   QGridLayout* grid = ColumnGrid(row.column);
-  const int line = grid->rowCount();
+  const int line = row.line >= 0 ? firstRowLines_[row.column] + row.line : grid->rowCount();
   const QString name = RowName(index);
 
   QWidget* field = nullptr;
@@ -288,7 +307,12 @@ void DevicePage::BuildRow(size_t index, QSet<int>& ids) {
   auto button = [&](int id, const QString& text) {
     claim(id);
     auto* b = new QPushButton(text, this);
-    b->setMinimumSize(std::max(du.X(kButtonWidth), b->sizeHint().width()), du.Y(kButtonHeight));
+    if (const int narrow = declaration_.metrics.buttonWidth; narrow > 0) {
+      b->setFixedWidth(std::max(du.X(narrow), b->fontMetrics().horizontalAdvance(text) + du.X(6)));
+      b->setMinimumHeight(du.Y(kButtonHeight));
+    } else {
+      b->setMinimumSize(std::max(du.X(kButtonWidth), b->sizeHint().width()), du.Y(kButtonHeight));
+    }
     Identify(b, id, what.isEmpty() ? text : text + u' ' + what);
     buttons_.push_back(b);
     return b;
