@@ -136,8 +136,11 @@ QGridLayout* DevicePage::ColumnGrid(int column) {
 QString DevicePage::RowName(size_t index) const {
   const Row& row = declaration_.rows[index];
   if (!row.name.isEmpty()) return row.name;
+  // The caption a row is known by: its own, or that of the rows its button reads with. A row
+  // named outright is told apart by that name and never clashes.
   auto caption = [this](size_t i) {
     const Row& r = declaration_.rows[i];
+    if (!r.name.isEmpty()) return QString();
     QString own = Plain(r.caption);
     for (size_t j = 0; own.isEmpty() && r.inquire != 0 && j < declaration_.rows.size(); ++j)
       if (j != i && declaration_.rows[j].inquire == r.inquire) own = Plain(declaration_.rows[j].caption);
