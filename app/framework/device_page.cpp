@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <tuple>
 
 #include "app/framework/dialog_units.h"
 #include "modbus/number_text.h"
@@ -112,12 +113,17 @@ QVBoxLayout* DevicePage::Column(int column) {
   return columns_[column];
 }
 
-QHBoxLayout* DevicePage::BandOf(int column) {
+size_t DevicePage::BandIndex(int column) const {
   size_t band = 0;
   for (int first = 0; band + 1 < declaration_.bands.size(); ++band) {
     first += declaration_.bands[band];
     if (column < first) break;
   }
+  return band;
+}
+
+QHBoxLayout* DevicePage::BandOf(int column) {
+  const size_t band = BandIndex(column);
   while (bands_.size() <= band) {
     auto* row = new QHBoxLayout;
     row->setSpacing(DialogUnits(font()).X(declaration_.metrics.columnGap));
@@ -246,7 +252,33 @@ void DevicePage::Build() {
   web->setObjectName(QStringLiteral("webAddress"));
   web->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   root->addWidget(web);
+  OrderTabs();
   Refresh();
+}
+
+// Tab goes row by row, left to right, top to bottom: a band's lines across its columns, then
+// the next band, whatever order the rows were declared in.
+void DevicePage::OrderTabs() {
+  struct Stop {
+    size_t band;
+    int line, column, cell;
+    QWidget* widget;
+  };
+  std::vector<Stop> stops;
+  for (int c = 0; c < static_cast<int>(columns_.size()); ++c) {
+    QGridLayout* grid = ColumnGrid(c);
+    for (int i = 0; i < grid->count(); ++i) {
+      QWidget* w = grid->itemAt(i)->widget();
+      if (!w || !(w->focusPolicy() & Qt::TabFocus)) continue;
+      int line = 0, cell = 0, rows = 0, cells = 0;
+      grid->getItemPosition(i, &line, &cell, &rows, &cells);
+      stops.push_back({BandIndex(c), line, c, cell, w});
+    }
+  }
+  std::stable_sort(stops.begin(), stops.end(), [](const Stop& a, const Stop& b) {
+    return std::tie(a.band, a.line, a.column, a.cell) < std::tie(b.band, b.line, b.column, b.cell);
+  });
+  for (size_t k = 1; k < stops.size(); ++k) setTabOrder(stops[k - 1].widget, stops[k].widget);
 }
 
 void DevicePage::BuildRow(size_t index, QSet<int>& ids) {

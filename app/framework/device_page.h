@@ -337,6 +337,8 @@ class DevicePage : public QWidget {
   void BuildRow(size_t index, QSet<int>& ids);
   QVBoxLayout* Column(int column);
   QHBoxLayout* BandOf(int column);
+  size_t BandIndex(int column) const;
+  void OrderTabs();
   QGridLayout* ColumnGrid(int column);
   QString RowName(size_t index) const;
   bool EntryChosen(int selector, const QStringList& entries) const;

@@ -72,5 +72,44 @@ TEST(Accessibility, EveryControlOfEveryPageAndWindowIsNamedAndValueLabelsReadThe
   EXPECT_GT(visited, 1000);
 }
 
+// The page's controls in the order Tab reaches them, starting at `first`.
+std::vector<QWidget*> TabChain(DevicePage* page, QWidget* first) {
+  std::vector<QWidget*> chain;
+  for (QWidget* w = first; w && chain.size() < 500; w = w->nextInFocusChain()) {
+    if (w == first && !chain.empty()) break;
+    if (page->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(page) && !w->focusProxy())
+      chain.push_back(w);
+  }
+  return chain;
+}
+
+// Tab runs row by row, left to right, top to bottom, and reaches every control of every page.
+TEST(Accessibility, TabRunsInReadingOrderThroughEveryControl) {
+  test::SimulatedLine line("generic");
+  MainWindow window(line.Context());
+  CategorySet& categories = window.Categories();
+  DevicePage* kanban = qobject_cast<CategoryHost*>(categories.Page(0))->PageAt(2);
+  ASSERT_EQ(kanban->Name(), "TemHumKanbanPage");
+  const std::vector<QWidget*> chain = TabChain(kanban, kanban->Edit(1407));
+  QStringList ids;
+  for (size_t i = 0; i < 10 && i < chain.size(); ++i) ids << chain[i]->objectName();
+  EXPECT_EQ(ids, (QStringList{"1407", "1410", "1067", "1068", "1405", "1054", "1348", "1069", "1070", "1406"}));
+
+  for (int c = 0; c < categories.Count(); ++c) {
+    auto* host = qobject_cast<CategoryHost*>(categories.Page(c));
+    for (int t = 0; t < (host ? host->Count() : 1); ++t) {
+      DevicePage* page = host ? host->PageAt(t) : categories.VisiblePage(c);
+      std::vector<QWidget*> reachable;
+      for (QWidget* w : page->findChildren<QWidget*>())
+        if ((w->focusPolicy() & Qt::TabFocus) && !w->isHidden() && !w->focusProxy() && w->objectName().toInt() > 0)
+          reachable.push_back(w);
+      if (reachable.empty()) continue;
+      const std::vector<QWidget*> all = TabChain(page, reachable.front());
+      for (QWidget* w : reachable)
+        EXPECT_EQ(std::count(all.begin(), all.end(), w), 1) << page->Name().toStdString() << " " << w->objectName().toStdString();
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tamsu
