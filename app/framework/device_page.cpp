@@ -96,8 +96,16 @@ void DevicePage::Identify(QWidget* widget, int id, const QString& accessibleName
   widget->setAccessibleName(accessibleName);
 }
 
-QVBoxLayout* DevicePage::Column(int column) {
-  while (static_cast<int>(columns_.size()) <= column) {
+QVBoxLayout* DevicePage::Column(int column, int band) {
+  while (static_cast<int>(bands_.size()) <= band) {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(DialogUnits(font()).X(declaration_.metrics.columnGap));
+    bandsBox_->addLayout(row);
+    bands_.push_back(row);
+    columns_.emplace_back();
+  }
+  std::vector<QVBoxLayout*>& columns = columns_[band];
+  while (static_cast<int>(columns.size()) <= column) {
     auto* box = new QVBoxLayout;
     box->setSpacing(DialogUnits().Y(6));
     auto* grid = new QGridLayout;
@@ -106,14 +114,14 @@ QVBoxLayout* DevicePage::Column(int column) {
     grid->setVerticalSpacing(du.Y(5));
     box->addLayout(grid);
     box->addStretch(1);
-    columnsRow_->addLayout(box);
-    columns_.push_back(box);
+    bands_[band]->addLayout(box);
+    columns.push_back(box);
   }
-  return columns_[column];
+  return columns[column];
 }
 
-QGridLayout* DevicePage::ColumnGrid(int column) {
-  return static_cast<QGridLayout*>(Column(column)->itemAt(0)->layout());
+QGridLayout* DevicePage::ColumnGrid(int column, int band) {
+  return static_cast<QGridLayout*>(Column(column, band)->itemAt(0)->layout());
 }
 
 // An edit is named by its caption, and by its unit too where the caption repeats on the page;
@@ -148,9 +156,9 @@ void DevicePage::Build() {
   root->setSpacing(du.Y(6));
   header_ = new QVBoxLayout;
   root->addLayout(header_);
-  columnsRow_ = new QHBoxLayout;
-  columnsRow_->setSpacing(du.X(declaration_.metrics.columnGap));
-  root->addLayout(columnsRow_);
+  bandsBox_ = new QVBoxLayout;
+  bandsBox_->setSpacing(du.Y(5));
+  root->addLayout(bandsBox_);
 
   QSet<int> ids;
   auto claim = [&ids, this](int id) {
@@ -191,7 +199,7 @@ void DevicePage::Build() {
     if (declaration_.realTime.id != 0 && declaration_.realTime.after != 0 && row.edit == declaration_.realTime.after) {
       claim(declaration_.realTime.id);
       realTimeBox_ = new QCheckBox(declaration_.realTime.caption, this);
-      QGridLayout* grid = ColumnGrid(row.column);
+      QGridLayout* grid = ColumnGrid(row.column, row.band);
       grid->addWidget(realTimeBox_, grid->rowCount(), kCaptionColumn, 1, 3);
     }
   }
@@ -217,7 +225,7 @@ void DevicePage::Build() {
     column->insertWidget(column->count() - 1, frame);
   }
 
-  columnsRow_->addStretch(1);
+  for (QHBoxLayout* band : bands_) band->addStretch(1);
   root->addStretch(1);
   auto* web = new QLabel(WebAddress(), this);
   web->setObjectName(QStringLiteral("webAddress"));
@@ -234,7 +242,7 @@ void DevicePage::BuildRow(size_t index, QSet<int>& ids) {
     ids.insert(id);
   };
   auto widgets = std::make_unique<RowWidgets>();
-  QGridLayout* grid = ColumnGrid(row.column);
+  QGridLayout* grid = ColumnGrid(row.column, row.band);
   const int line = grid->rowCount();
   const QString name = RowName(index);
 
@@ -287,7 +295,12 @@ void DevicePage::BuildRow(size_t index, QSet<int>& ids) {
   auto button = [&](int id, const QString& text) {
     claim(id);
     auto* b = new QPushButton(text, this);
-    b->setMinimumSize(std::max(du.X(kButtonWidth), b->sizeHint().width()), du.Y(kButtonHeight));
+    if (const int narrow = declaration_.metrics.buttonWidth; narrow > 0) {
+      b->setFixedWidth(std::max(du.X(narrow), b->fontMetrics().horizontalAdvance(text) + du.X(6)));
+      b->setMinimumHeight(du.Y(kButtonHeight));
+    } else {
+      b->setMinimumSize(std::max(du.X(kButtonWidth), b->sizeHint().width()), du.Y(kButtonHeight));
+    }
     Identify(b, id, what.isEmpty() ? text : text + u' ' + what);
     buttons_.push_back(b);
     return b;

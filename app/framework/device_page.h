@@ -152,6 +152,7 @@ struct Row {
   bool hidden = false;    // created invisible, never shown
   bool readOnly = false;
   int column = 0;         // pages with side-by-side blocks
+  int band = 0;           // pages whose blocks stand in bands, one below the other (0: the top)
   bool showErrors = true; // of its "Inquire" (a few reads are silent)
   bool buttonHere = false;
   // Its "Inquire" first tests the port: closed, it says the real-time box's words and sends
@@ -231,6 +232,9 @@ struct BlockPoll {
 struct PageMetrics {
   int editWidth = 56;
   int columnGap = 14;
+  // 0: buttons at least 40 wide and as wide as the style draws them; otherwise this wide, or
+  // as wide as their caption needs where that is more.
+  int buttonWidth = 0;
 };
 
 struct PageDeclaration {
@@ -327,8 +331,8 @@ class DevicePage : public QWidget {
 
   void Build();
   void BuildRow(size_t index, QSet<int>& ids);
-  QVBoxLayout* Column(int column);
-  QGridLayout* ColumnGrid(int column);
+  QVBoxLayout* Column(int column, int band = 0);
+  QGridLayout* ColumnGrid(int column, int band = 0);
   QString RowName(size_t index) const;
   bool EntryChosen(int selector, const QStringList& entries) const;
   bool Skipped(int editId) const;
@@ -340,8 +344,9 @@ class DevicePage : public QWidget {
   PageDeclaration declaration_;
   ModbusMaster master_;
   std::vector<std::unique_ptr<RowWidgets>> rowWidgets_;
-  QHBoxLayout* columnsRow_ = nullptr;
-  std::vector<QVBoxLayout*> columns_;
+  QVBoxLayout* bandsBox_ = nullptr;
+  std::vector<QHBoxLayout*> bands_;                // side-by-side columns, one band below the other
+  std::vector<std::vector<QVBoxLayout*>> columns_;  // per band
   std::vector<QPushButton*> buttons_;  // every "Inquire" and "Set up", in row order
   QCheckBox* realTimeBox_ = nullptr;
   QVBoxLayout* header_ = nullptr;

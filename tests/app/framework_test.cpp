@@ -379,5 +379,34 @@ TEST(DevicePage, ABlockPollFillsItsFieldsFromOneAnswerOrEmptiesThemAll) {
   EXPECT_TRUE(line.TakeBoxes().empty());
 }
 
+// Blocks in bands: a lower band starts below the whole upper one, its columns side by side at
+// one height. Narrow buttons: narrower than the style draws them, never narrower than their text.
+TEST(DevicePage, BandsAndNarrowButtons) {
+  SimulatedLine line("generic");
+  RangePage page(line.Context(),
+                 {.name = "BandPage",
+                  .rows = {{.caption = "Upper left one", .edit = 1, .inquire = 2, .read = Unsigned(0)},
+                           {.caption = "Upper left two", .edit = 3, .inquire = 4, .read = Unsigned(1)},
+                           {.caption = "Upper right", .edit = 5, .inquire = 6, .read = Unsigned(2), .column = 1},
+                           {.caption = "Lower left", .edit = 7, .inquire = 8, .read = Unsigned(3), .setup = 9,
+                            .write = WriteInt(3), .inquireText = "Inquire everything", .band = 1},
+                           {.caption = "Lower right", .edit = 10, .inquire = 11, .read = Unsigned(4), .setup = 12,
+                            .write = WriteInt(4), .column = 1, .band = 1}},
+                  .metrics = {.buttonWidth = 30}});
+  page.resize(700, 400);
+  page.show();
+  QApplication::processEvents();
+  EXPECT_EQ(page.Edit(5)->y(), page.Edit(1)->y());
+  EXPECT_GT(page.Edit(7)->y(), page.Edit(3)->geometry().bottom());
+  EXPECT_EQ(page.Edit(10)->y(), page.Edit(7)->y());
+  EXPECT_GT(page.Edit(10)->x(), page.Button(9)->geometry().right());
+  for (int id : {2, 8, 9, 12}) {
+    QPushButton* b = page.Button(id);
+    EXPECT_GE(b->width(), b->fontMetrics().horizontalAdvance(b->text()) + 8) << id;
+  }
+  EXPECT_LT(page.Button(9)->width(), QPushButton(page.Button(9)->text(), &page).sizeHint().width());
+  EXPECT_GT(page.Button(8)->width(), page.Button(9)->width());
+}
+
 }  // namespace
 }  // namespace tamsu
