@@ -10,7 +10,9 @@
 #include "app/framework/category_host.h"
 #include "app/framework/device_page.h"
 #include "pages/climate/climate_pages.h"
+#include "pages/electrical/electrical_pages.h"
 #include "pages/gas/gas_pages.h"
+#include "pages/water/water_pages.h"
 
 namespace tamsu {
 
@@ -89,14 +91,14 @@ std::vector<Category> Categories() {
         {"Dust tester", Empty("page190")},
         {"EVA", Empty("page196")}}},
       {"CurrentVoltage", HostDecl{457, 287, 1008, 7, 7, 443, 273, true},
-       {{"Current Collector", Empty("page184")}}},
-      {"Lampblack", HostDecl{436, 278, 1346, 7, 6, 422, 265}, {{"485 Lampblack", Empty("page186")}}},
-      {"WaterGauge", Empty("page193"), {}},
+       {{"Current Collector", Make<CurrentCollectorPage>()}}},
+      {"Lampblack", HostDecl{436, 278, 1346, 7, 6, 422, 265}, {{"485 Lampblack", Make<LampblackPage>()}}},
+      {"WaterGauge", Make<WaterGaugePage>(), {}},
       {"Tilt sensor", Empty("page197"), {}},
-      {"PH", Empty("page200"), {}},
-      {"EC", Empty("page203"), {}},
+      {"PH", Make<PhPage>(), {}},
+      {"EC", Make<EcPage>(), {}},
       {"WaterQuality", HostDecl{432, 281, 1008, 7, 7, 418, 274},
-       {{"DO", Empty("page207")}, {"Turbidity", Empty("page210")}, {"CL", Empty("page208")}, {"NHN", Empty("page209")}}},
+       {{"DO", Make<DoPage>()}, {"Turbidity", Make<TurbidityPage>()}, {"CL", Make<ClPage>()}, {"NHN", Make<NhnPage>()}}},
       {"Warm vibration", HostDecl{430, 352, 1008, 7, 7, 416, 338},
        {{"Single axis", Empty("page213")}, {"Three axes", Empty("page214")}, {"Spectrum type", Empty("page215")}}},
   };
