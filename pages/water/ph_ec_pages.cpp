@@ -9,12 +9,13 @@ namespace {
 using Kind = Representation::Kind;
 
 constexpr ReadMessages kPhReads{"Warning", {"Serial port not open", "Read format error", "Device check value error"}};
-constexpr WriteMessages kPhWrites{"Write success",
-                                  "",
-                                  MessageIcon::Information,
-                                  {"Warning",
-                                   {"Serial port not open", "The return value is incorrect or the device is not responding",
-                                    "The received data is inconsistent with the transmitted data"}}};
+constexpr WriteMessages kPhWrites{
+    "Write success",
+    "",
+    MessageIcon::Information,
+    {"Warning",
+     {"Serial port not open", "The return value is incorrect or the device is not responding",
+      "The received data is inconsistent with the transmitted data"}}};
 
 constexpr int kPh = 3301, kPhTem = 3302;
 

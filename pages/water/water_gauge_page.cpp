@@ -16,7 +16,7 @@ constexpr const ReadMessages& kGaugeReads = kShowFloatMessages;
 // The field writes' words, with the information icon on success.
 constexpr WriteMessages kGaugeWrites{"Write Successfully", "", MessageIcon::Information, kFieldWriteMessages.failure};
 
-const Representation kDepth{};
+const Representation kWholeNumber{};
 const Representation kTemperature{.kind = Kind::Signed, .scale = 0.1, .decimals = 1};
 const Representation kState{.kind = Kind::Codes, .codes = {{0, "No Water"}, {1, "Water"}}};
 
@@ -27,7 +27,7 @@ ReadOp Reads(uint16_t reg, Representation shown) { return ReadOp{reg, std::move(
 // A whole number of centimetres (or steps): typed text truncated toward zero, its low 16 bits
 // written, so -1 writes 65535 and 12.7 writes 12.
 Row Whole(const char* caption, const char* unit, int edit, uint16_t reg, int column) {
-  return {.caption = caption, .unit = unit, .edit = edit, .inquire = edit + 20, .read = Reads(reg, kDepth),
+  return {.caption = caption, .unit = unit, .edit = edit, .inquire = edit + 20, .read = Reads(reg, kWholeNumber),
           .setup = edit + 40, .write = WriteScaled(reg, 1).Says(kGaugeWrites), .column = column, .band = 1};
 }
 
@@ -52,8 +52,8 @@ WaterGaugePage::WaterGaugePage(AppContext& context, QWidget* parent)
           Indexed("Host Running Mode", kMode, 0x0064, {"Altitude Measurement", "Depth Measurement", "Tilt Measurement"},
                   0, 0, kNotOpenedReadMessages),
           {.caption = "State", .edit = kStateField, .inquire = 3222, .read = Reads(0x0002, kState), .band = 1},
-          {.caption = "Water Depth", .unit = "cm", .edit = kWaterDepth, .inquire = 3223, .read = Reads(0x0000, kDepth),
-           .band = 1},
+          {.caption = "Water Depth", .unit = "cm", .edit = kWaterDepth, .inquire = 3223,
+           .read = Reads(0x0000, kWholeNumber), .band = 1},
           {.caption = "Water Tem", .unit = "℃", .edit = kWaterTem, .inquire = 3224,
            .read = Reads(0x0001, kTemperature), .band = 1},
           Whole("Upper Limit", "cm", 3205, 0x0065, 0),
@@ -61,7 +61,8 @@ WaterGaugePage::WaterGaugePage(AppContext& context, QWidget* parent)
           Whole("Backlash", "cm", 3207, 0x0067, 0),
           Whole("Draft Length", "cm", 3208, 0x0068, 1),
           Whole("Datum Value", "cm", 3209, 0x0069, 1),
-          {.caption = "Tilt Angle", .unit = "°", .edit = 3210, .inquire = 3230, .read = Float32(0x006A, 2).Says(kGaugeReads),
+          {.caption = "Tilt Angle", .unit = "°", .edit = 3210, .inquire = 3230,
+           .read = Float32(0x006A, 2).Says(kGaugeReads),
            .setup = 3250, .write = WriteFloat(0x006A).Says(kGaugeWrites), .column = 1, .band = 1},
           Whole("Sensitivity", "", 3211, 0x006E, 1),
           Indexed("Relay Status", 3212, 0x0003, {"Open", "Close"}, 1),
@@ -70,7 +71,7 @@ WaterGaugePage::WaterGaugePage(AppContext& context, QWidget* parent)
         },
         .realTime = {.id = 3260, .after = kWaterTem},
         .block = {.start = 0x0000, .count = 3,
-                  .fields = {{kStateField, 2, kState}, {kWaterDepth, 0, kDepth}, {kWaterTem, 1, kTemperature}}},
+                  .fields = {{kStateField, 2, kState}, {kWaterDepth, 0, kWholeNumber}, {kWaterTem, 1, kTemperature}}},
         .metrics = {.editWidth = 48, .columnGap = 10, .buttonWidth = 30},
       }, parent) {}
 

@@ -81,7 +81,8 @@ TEST(ElectricalPages, Lampblack) {
   t.Set(3104, "1.3");
   t.Click(3114);
   EXPECT_EQ(t.Text(3104), "");
-  EXPECT_EQ(t.line.TakeBoxes(), (std::vector<Box>{{"Check value error!", "Warning", MessageIcon::Exclamation}, kNotOpen}));
+  EXPECT_EQ(t.line.TakeBoxes(),
+            (std::vector<Box>{{"Check value error!", "Warning", MessageIcon::Exclamation}, kNotOpen}));
   t.page->RealTimeCheckBox()->click();
   EXPECT_TRUE(t.page->RealTimeTicked() && t.Enabled(3111) && t.Enabled(3166));
   EXPECT_TRUE(t.line.TakeBoxes().empty());

@@ -101,7 +101,8 @@ TEST(WaterGauge, PollAndRealTimeBox) {
   EXPECT_TRUE(t.line.TakeBoxes().empty());
 
   t.page->RealTimeCheckBox()->click();
-  for (QPushButton* b : t.page->findChildren<QPushButton*>()) EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+  for (QPushButton* b : t.page->findChildren<QPushButton*>())
+    EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
   EXPECT_TRUE(t.Enabled(3201) && t.Enabled(3205));
   t.line.GetLink().ClosePort();
   t.page->RealTimeCheckBox()->click();
