@@ -1,5 +1,4 @@
 // The fifteen categories in tab order: eleven hosts with their device tabs, four single pages.
-// A page that is not built yet stands as an empty device page carrying the web address.
 #include "app/categories.h"
 
 #include <QRect>
@@ -10,9 +9,11 @@
 #include "app/framework/category_host.h"
 #include "app/framework/device_page.h"
 #include "pages/climate/climate_pages.h"
+#include "pages/electrical/electrical_pages.h"
 #include "pages/gas/gas_pages.h"
 #include "pages/motion/motion_pages.h"
 #include "pages/soil_weather/soil_weather_pages.h"
+#include "pages/water/water_pages.h"
 
 namespace tamsu {
 
@@ -23,10 +24,6 @@ using PageFactory = std::function<DevicePage*(AppContext&)>;
 template <typename PageClass>
 PageFactory Make() {
   return [](AppContext& context) { return new PageClass(context); };
-}
-
-PageFactory Empty(const char* name) {
-  return [name](AppContext& context) { return new DevicePage(context, {.name = QString::fromLatin1(name)}); };
 }
 
 struct DeviceTab {
@@ -91,14 +88,14 @@ std::vector<Category> Categories() {
         {"Dust tester", Make<DustTesterPage>()},
         {"EVA", Make<EvaPage>()}}},
       {"CurrentVoltage", HostDecl{457, 287, 1008, 7, 7, 443, 273, true},
-       {{"Current Collector", Empty("page184")}}},
-      {"Lampblack", HostDecl{436, 278, 1346, 7, 6, 422, 265}, {{"485 Lampblack", Empty("page186")}}},
-      {"WaterGauge", Empty("page193"), {}},
+       {{"Current Collector", Make<CurrentCollectorPage>()}}},
+      {"Lampblack", HostDecl{436, 278, 1346, 7, 6, 422, 265}, {{"485 Lampblack", Make<LampblackPage>()}}},
+      {"WaterGauge", Make<WaterGaugePage>(), {}},
       {"Tilt sensor", Make<TiltSensorPage>(), {}},
-      {"PH", Empty("page200"), {}},
-      {"EC", Empty("page203"), {}},
+      {"PH", Make<PhPage>(), {}},
+      {"EC", Make<EcPage>(), {}},
       {"WaterQuality", HostDecl{432, 281, 1008, 7, 7, 418, 274},
-       {{"DO", Empty("page207")}, {"Turbidity", Empty("page210")}, {"CL", Empty("page208")}, {"NHN", Empty("page209")}}},
+       {{"DO", Make<DoPage>()}, {"Turbidity", Make<TurbidityPage>()}, {"CL", Make<ClPage>()}, {"NHN", Make<NhnPage>()}}},
       {"Warm vibration", HostDecl{430, 352, 1008, 7, 7, 416, 338},
        {{"Single axis", Make<VibrationSingleAxisPage>()},
         {"Three axes", Make<VibrationThreeAxisPage>()},
