@@ -21,14 +21,7 @@ using test::PageOnSim;
 
 // Signed tenths at the edges, the dew point's own registers, 32-bit lux, all sixteen bits.
 TEST(ClimatePages, ReadingsAtTheEdgesOfTheirRepresentation) {
-  const struct {
-    const char* profile;
-    Factory make;
-    std::vector<std::pair<uint16_t, uint32_t>> registers;  // above 0xFFFF: a 32-bit pair
-    std::vector<int> buttons;
-    std::vector<std::pair<int, QString>> shown;
-    std::vector<Request> requests;
-  } cases[] = {
+  test::ExpectReads({
       {"TemHumPage", Make<TemHumPage>(), {{1, 0xFF38}, {0, 0x0257}}, {1010, 1013}, {{1014, "-20.0"}, {1012, "59.9"}},
        {Read(1), Read(0)}},
       {"TemHumPage", Make<TemHumPage>(), {{1, 0}}, {1010}, {{1014, "0.0"}}, {Read(1)}},
@@ -38,17 +31,7 @@ TEST(ClimatePages, ReadingsAtTheEdgesOfTheirRepresentation) {
        {{1044, "200000"}, {1045, "2000"}}, {Read(2, 2), Read(6)}},
       {"Illum6WPage", Make<Illum6WPage>(), {{6, 65535}}, {1042}, {{1041, "65535"}}, {Read(6)}},
       {"WindSpeedPage", Make<WindSpeedPage>(), {{0, 0x0096}}, {1246}, {{1245, "15.0"}}, {Read(0)}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.profile);
-    PageOnSim t(c.profile, c.make);
-    for (auto [reg, value] : c.registers)
-      value > 0xFFFF ? t.line.Sim().SetRegister32(reg, value) : t.line.Sim().SetRegister(reg, value);
-    for (int button : c.buttons) t.Click(button);
-    for (const auto& [edit, text] : c.shown) EXPECT_EQ(t.Text(edit), text) << edit;
-    EXPECT_EQ(t.line.TakeRequests(), c.requests);
-    EXPECT_TRUE(t.line.TakeBoxes().empty());
-  }
+  });
 }
 
 TEST(ClimatePages, KanbanSetUpWritesTenthsTruncated) {

@@ -21,49 +21,27 @@ const Box kWritten{"Write Successfully", "", MessageIcon::Exclamation};
 // One read per representation family: signed tenths and hundredths, whole signed and unsigned,
 // the single of the fume coefficient, and NO2's register read twice.
 TEST(GasPages, EachRepresentationFamilyAtItsEdges) {
-  const struct {
-    const char* profile;
-    Factory make;
-    std::vector<std::pair<uint16_t, uint16_t>> registers;
-    int button;
-    std::vector<std::pair<int, QString>> shown;
-    std::vector<Request> requests;
-  } cases[] = {
-      {"CoPage", Make<CoPage>(), {{2, 0xFFFF}}, 1067, {{1055, "-0.1"}}, {Read(2)}},
-      {"So2Page", Make<So2Page>(), {{2, 1234}}, 1078, {{1075, "12.34"}}, {Read(2)}},
-      {"No2Page", Make<No2Page>(), {{2, 1000}}, 1085, {{1082, "10.00"}, {1087, "20.50"}}, {Read(2), Read(2)}},
-      {"Ch4Page", Make<Ch4Page>(), {{2, 0xFFFF}}, 1612, {{1486, "-1"}}, {Read(2)}},
-      {"Sf6Page", Make<Sf6Page>(), {{2, 0xFFFF}}, 1664, {{1661, "-1"}}, {Read(2)}},
-      {"HchoPage", Make<HchoPage>(), {{1, 0xFF38}}, 1602, {{1601, "-20.0"}}, {Read(1)}},
-      {"TvocPage", Make<TvocPage>(), {{0, 0xFFFF}}, 1070, {{1071, "65535"}}, {Read(0)}},
-      {"LampPage", Make<LampPage>(), {{0, 0xFFFF}}, 1054, {{1053, "-0.01"}}, {Read(0)}},
-      {"LampPage", Make<LampPage>(), {{0x200, 0x3FC0}, {0x201, 0}}, 1059, {{1058, "1.500000"}}, {Read(0x200, 2)}},
-      {"H2sPage", Make<H2sPage>(), {{2, 0xFFFF}}, 1181, {{1169, "65535"}}, {Read(2)}},
-      {"O2Page", Make<O2Page>(), {{0x38, 0xFFFB}}, 1164, {{1144, "-0.5"}}, {Read(0x38)}},
-      {"Co2Page", Make<Co2Page>(), {{0x38, 0xFFF6}}, 1101, {{1100, "-10"}}, {Read(0x38)}},
-      {"Co2Page", Make<Co2Page>(), {{2, 0xFFF6}}, 1054, {{1053, "65526"}}, {Read(2)}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.profile);
-    PageOnSim t(c.profile, c.make);
-    for (auto [reg, value] : c.registers) ASSERT_TRUE(t.line.Sim().SetRegister(reg, value)) << reg;
-    t.Click(c.button);
-    for (const auto& [edit, text] : c.shown) EXPECT_EQ(t.Text(edit), text) << edit;
-    EXPECT_EQ(t.line.TakeRequests(), c.requests);
-    EXPECT_TRUE(t.line.TakeBoxes().empty());
-  }
+  test::ExpectReads({
+      {"CoPage", Make<CoPage>(), {{2, 0xFFFF}}, {1067}, {{1055, "-0.1"}}, {Read(2)}},
+      {"So2Page", Make<So2Page>(), {{2, 1234}}, {1078}, {{1075, "12.34"}}, {Read(2)}},
+      {"No2Page", Make<No2Page>(), {{2, 1000}}, {1085}, {{1082, "10.00"}, {1087, "20.50"}}, {Read(2), Read(2)}},
+      {"Ch4Page", Make<Ch4Page>(), {{2, 0xFFFF}}, {1612}, {{1486, "-1"}}, {Read(2)}},
+      {"Sf6Page", Make<Sf6Page>(), {{2, 0xFFFF}}, {1664}, {{1661, "-1"}}, {Read(2)}},
+      {"HchoPage", Make<HchoPage>(), {{1, 0xFF38}}, {1602}, {{1601, "-20.0"}}, {Read(1)}},
+      {"TvocPage", Make<TvocPage>(), {{0, 0xFFFF}}, {1070}, {{1071, "65535"}}, {Read(0)}},
+      {"LampPage", Make<LampPage>(), {{0, 0xFFFF}}, {1054}, {{1053, "-0.01"}}, {Read(0)}},
+      {"LampPage", Make<LampPage>(), {{0x200, 0x3FC0}, {0x201, 0}}, {1059}, {{1058, "1.500000"}}, {Read(0x200, 2)}},
+      {"H2sPage", Make<H2sPage>(), {{2, 0xFFFF}}, {1181}, {{1169, "65535"}}, {Read(2)}},
+      {"O2Page", Make<O2Page>(), {{0x38, 0xFFFB}}, {1164}, {{1144, "-0.5"}}, {Read(0x38)}},
+      {"Co2Page", Make<Co2Page>(), {{0x38, 0xFFF6}}, {1101}, {{1100, "-10"}}, {Read(0x38)}},
+      {"Co2Page", Make<Co2Page>(), {{2, 0xFFF6}}, {1054}, {{1053, "65526"}}, {Read(2)}},
+  });
 }
 
 // Limits and calibrations are written in each page's gas form; the CO2 page's temperature
 // calibration goes to 0x0032, never to its humidity upper limit at 0x0033.
 TEST(GasPages, ThresholdWrites) {
-  const struct {
-    const char* profile;
-    Factory make;
-    int edit, setup;
-    const char* text;
-    Request write;
-  } cases[] = {
+  test::ExpectWrites({
       {"O2Page", Make<O2Page>(), 1138, 1153, "-0.5", Write(0x32, 0xFFFB)},
       {"O2Page", Make<O2Page>(), 1142, 1161, "23.5", Write(0x36, 235)},
       {"H2sPage", Make<H2sPage>(), 1176, 1195, "70000", Write(0x36, 4464)},
@@ -71,15 +49,7 @@ TEST(GasPages, ThresholdWrites) {
       {"Co2Page", Make<Co2Page>(), 1073, 1079, "1500", Write(0x36, 1500)},
       {"Co2Page", Make<Co2Page>(), 1094, 1096, "1.5", Write(0x32, 15)},
       {"Co2Page", Make<Co2Page>(), 1064, 1070, "80", Write(0x33, 800)},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.profile);
-    PageOnSim t(c.profile, c.make);
-    t.Set(c.edit, c.text);
-    t.Click(c.setup);
-    EXPECT_EQ(t.line.TakeRequests(), std::vector<Request>{c.write}) << c.text;
-    EXPECT_EQ(t.line.TakeBoxes(), std::vector<Box>{kWritten});
-  }
+  }, kWritten);
 }
 
 // The range chosen in the list decides the gas form at every press and poll.

@@ -28,61 +28,30 @@ Box Warning(const char* text) { return {text, "Warning", MessageIcon::Exclamatio
 // Signed against unsigned and each page's scale at the edges of sixteen bits, 32-bit lux, and
 // the rain and snow code.
 TEST(SoilWeatherPages, ReadingsAtTheEdgesOfTheirRepresentation) {
-  const struct {
-    const char* profile;
-    Factory make;
-    uint16_t reg;
-    uint32_t raw;  // above 0xFFFF: a 32-bit pair
-    int button, edit;
-    QString shown;
-    Request request;
-  } cases[] = {
-      {"ThreeInOneSoilPage", Make<ThreeInOneSoilPage>(), 2, 40000, 1302, 1301, "40000", Read(2)},
-      {"SoilConductivityPage", Make<SoilConductivityPage>(), 2, 40000, 1369, 1394, "-25536.0", Read(2)},
-      {"ThreeInOneSoilPage", Make<ThreeInOneSoilPage>(), 0, 3333, 1298, 1297, "33.33", Read(0)},
-      {"SoilMoisturePage", Make<SoilMoisturePage>(), 1, 3333, 1252, 1251, "33.33", Read(1)},
-      {"SoilTemMoisturePage", Make<SoilTemMoisturePage>(), 0, 3333, 1306, 1304, "333.3", Read(0)},
-      {"SoilTensionPage", Make<SoilTensionPage>(), 0, 0xFFF6, 1586, 1587, "-1.0", Read(0)},
-      {"TypeCWeatherCo2Page", Make<TypeCWeatherCo2Page>(), 0x1FA, 100000, 1320, 1314, "100000", Read(0x1FA, 2)},
-      {"TypeCWeatherPmPage", Make<TypeCWeatherPmPage>(), 0x1F5, 0xFF9C, 1279, 1277, "-10.0", Read(0x1F5)},
-      {"UvPage", Make<UvPage>(), 2, 1234, 1276, 1273, "12.34", Read(2)},
-      {"DustTesterPage", Make<DustTesterPage>(), 2, 0xFFFF, 1349, 1414, "65535", Read(2)},
-      {"RainSnowPage", Make<RainSnowPage>(), 0, 1, 1284, 1282, "Warning", Read(0)},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.profile);
-    PageOnSim t(c.profile, c.make);
-    ASSERT_TRUE(c.raw > 0xFFFF ? t.line.Sim().SetRegister32(c.reg, c.raw) : t.line.Sim().SetRegister(c.reg, c.raw));
-    t.Click(c.button);
-    EXPECT_EQ(t.Text(c.edit), c.shown) << c.raw;
-    EXPECT_EQ(t.line.TakeRequests(), std::vector<Request>{c.request});
-    EXPECT_TRUE(t.line.TakeBoxes().empty());
-  }
+  test::ExpectReads({
+      {"ThreeInOneSoilPage", Make<ThreeInOneSoilPage>(), {{2, 40000}}, {1302}, {{1301, "40000"}}, {Read(2)}},
+      {"SoilConductivityPage", Make<SoilConductivityPage>(), {{2, 40000}}, {1369}, {{1394, "-25536.0"}}, {Read(2)}},
+      {"ThreeInOneSoilPage", Make<ThreeInOneSoilPage>(), {{0, 3333}}, {1298}, {{1297, "33.33"}}, {Read(0)}},
+      {"SoilMoisturePage", Make<SoilMoisturePage>(), {{1, 3333}}, {1252}, {{1251, "33.33"}}, {Read(1)}},
+      {"SoilTemMoisturePage", Make<SoilTemMoisturePage>(), {{0, 3333}}, {1306}, {{1304, "333.3"}}, {Read(0)}},
+      {"SoilTensionPage", Make<SoilTensionPage>(), {{0, 0xFFF6}}, {1586}, {{1587, "-1.0"}}, {Read(0)}},
+      {"TypeCWeatherCo2Page", Make<TypeCWeatherCo2Page>(), {{0x1FA, 100000}}, {1320}, {{1314, "100000"}}, {Read(0x1FA, 2)}},
+      {"TypeCWeatherPmPage", Make<TypeCWeatherPmPage>(), {{0x1F5, 0xFF9C}}, {1279}, {{1277, "-10.0"}}, {Read(0x1F5)}},
+      {"UvPage", Make<UvPage>(), {{2, 1234}}, {1276}, {{1273, "12.34"}}, {Read(2)}},
+      {"DustTesterPage", Make<DustTesterPage>(), {{2, 0xFFFF}}, {1349}, {{1414, "65535"}}, {Read(2)}},
+      {"RainSnowPage", Make<RainSnowPage>(), {{0, 1}}, {1284}, {{1282, "Warning"}}, {Read(0)}},
+  });
 }
 
 // What each kind of "Set up" sends: integers as typed, decimals times their multiplier and
 // truncated, dust coefficients as singles over two registers, read back with "%f".
 TEST(SoilWeatherPages, SetUpWritesAndTheFloatCoefficientReadsBack) {
-  const struct {
-    const char* profile;
-    Factory make;
-    int edit, setup;
-    const char* text;
-    Request write;
-  } cases[] = {
+  test::ExpectWrites({
       {"SoilConductivityPage", Make<SoilConductivityPage>(), 1385, 1391, "12.9", Write(0x52, 12)},
       {"SoilConductivityPage", Make<SoilConductivityPage>(), 1383, 1387, "-1.5", Write(0x50, 0xFFF1)},
       {"UvPage", Make<UvPage>(), 1071, 1074, "-1.5", Write(0x51, 0xFFF1)},
       {"TypeCWeatherPmPage", Make<TypeCWeatherPmPage>(), 1027, 1029, "7", Write(0x60, 7)},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.profile);
-    PageOnSim t(c.profile, c.make);
-    t.Set(c.edit, c.text);
-    t.Click(c.setup);
-    EXPECT_EQ(t.line.TakeRequests(), std::vector<Request>{c.write}) << c.text;
-    EXPECT_EQ(t.line.TakeBoxes(), std::vector<Box>{kWritten});
-  }
+  }, kWritten);
   PageOnSim dust("DustTesterPage", Make<DustTesterPage>());
   dust.Set(1415, "1.5");
   dust.Click(1351);
