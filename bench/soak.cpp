@@ -141,15 +141,17 @@ class Soak {
       case 2: f.kind = FaultKind::Split; f.millis = std::uniform_int_distribution<int>(5, 60)(random_); break;
       case 3: f.kind = FaultKind::Garbage; break;
       case 4: f.kind = FaultKind::Exception; f.code = 4; break;
-      // Around the poll's one-second wait and up to the two seconds a late answer is waited out.
-      case 5: f.kind = FaultKind::Delay; f.millis = std::uniform_int_distribution<int>(600, 1900)(random_); break;
+      // Around the poll's one-second wait and on to most of the time a late answer is waited out.
+      case 5: f.kind = FaultKind::Delay; f.millis = std::uniform_int_distribution<int>(600, 2100)(random_); break;
       // A second copy run together with the first (closer than the frame silence). A copy that
       // comes well after looks exactly like the next answer: RTU has no transaction id.
-      case 6: f.kind = FaultKind::Twice; f.millis = std::uniform_int_distribution<int>(0, 25)(random_); break;
+      case 6: f.kind = FaultKind::Twice; f.millis = std::uniform_int_distribution<int>(0, 15)(random_); break;
       case 7: f.kind = FaultKind::WrongAddress; break;
       case 8: f.kind = FaultKind::Endless; f.millis = std::uniform_int_distribution<int>(100, 1500)(random_); break;
     }
     ++faults_[std::string(tamsu::sim::FaultName(f.kind))];
+    lastFault_ = std::string(tamsu::sim::FaultName(f.kind)) + ":" + std::to_string(f.millis) + " at poll " +
+                 std::to_string(polls_);
     if (std::getenv("SOAK_TRACE")) std::fprintf(stderr, "poll %ld: %s %d\n", polls_, std::string(tamsu::sim::FaultName(f.kind)).c_str(), f.millis);
     sim_->AddFault(f);
   }
@@ -175,8 +177,8 @@ class Soak {
       const std::string expected = tamsu::Present(f.shown, value(held.data()));
       if (result == tamsu::kSuccess && (!plugged || shown != expected)) {
         if (++mismatches_ <= 10)
-          std::fprintf(stderr, "soak: poll %ld register %u shows \"%s\", holds \"%s\"\n", polls_, f.reg, shown.c_str(),
-                       expected.c_str());
+          std::fprintf(stderr, "soak: poll %ld register %u shows \"%s\", holds \"%s\" (last fault %s)\n", polls_, f.reg,
+                       shown.c_str(), expected.c_str(), lastFault_.c_str());
       }
     }
     if (plugged) sim_->ClearFaults();
@@ -191,6 +193,7 @@ class Soak {
   std::unique_ptr<tamsu::sim::TransmitterSimulator> sim_;
   long polls_ = 0, checked_ = 0, shown_ = 0, emptied_ = 0, mismatches_ = 0;
   std::map<std::string, long> faults_;
+  std::string lastFault_ = "none";
 };
 
 }  // namespace

@@ -47,10 +47,9 @@ int Link::ReopenPort(const std::string& devicePath, uint32_t baudRate) {
 }
 
 void Link::Settle() {
-  // A request that got no reply may still be answered: wait that out, dropping what comes.
-  while (Clock::now() < owedUntil_ && !HungUp()) {
-    if (WaitForFrame(owedUntil_)) DiscardInput(true);
-  }
+  // A request that got no reply may still be answered: wait that out, dropping what comes. Once
+  // the late reply is in, nothing more is owed.
+  if (Clock::now() < owedUntil_ && !HungUp() && WaitForFrame(owedUntil_)) DiscardInput(true);
   if (pump_->Collecting()) pump_->WaitUntilQuiet(std::max(Clock::now(), owedUntil_) + kQuietLimit);
   owedUntil_ = {};
   DiscardInput(true);
@@ -67,7 +66,7 @@ size_t Link::Exchange(size_t requestLength, std::chrono::milliseconds replyWait)
   if (observer_) observer_->Sent(TxFrame.data(), requestLength, baud);
   // The receive thread releases a reply only whole, after the line has gone quiet, so the
   // first bytes seen are the complete reply.
-  const auto lateUntil = sent + 2 * replyWait;
+  const auto lateUntil = sent + std::chrono::duration_cast<Clock::duration>(kLateReplyFactor * replyWait);
   bool got = WaitForFrame(sent + replyWait);
   if (!got && pump_->Collecting()) got = WaitForFrame(lateUntil);
   if (!got) {

@@ -24,10 +24,11 @@ class Link {
   static constexpr size_t kFrameSize = 1024;
   // The longest an exchange waits for its reply: as long as fifty 10 ms polls would.
   static constexpr std::chrono::milliseconds kReplyWait{500};
-  // How long after its request a reply that missed kReplyWait may still turn up (a slow
-  // sensor, a radio bridge): until then no new request goes out, so a late reply is never
-  // taken for the answer to the next one. Twice the reply wait.
-  static constexpr std::chrono::milliseconds kLateReplyWindow{2 * kReplyWait};
+  // How long after its request a reply that missed its wait may still turn up (a slow sensor,
+  // a radio bridge), as a multiple of that wait: until then no new request goes out, so a late
+  // reply is never taken for the answer to the next one. Two and a half times: a reply due just
+  // inside it still makes it with the scheduling of a loaded machine to spare.
+  static constexpr double kLateReplyFactor = 2.5;
 
   Link();   // rings initialised, receive thread started (idle while the port is closed)
   ~Link();  // receive thread stopped and joined, port closed
@@ -51,7 +52,8 @@ class Link {
   // earlier request that timed out, bytes still arriving), discards whatever waits, writes
   // TxFrame[0..requestLength) and waits up to replyWait for one frame. Returns its length in
   // RxFrame, 0 when none came. A frame already arriving when the wait runs out is still taken
-  // whole; after none came, a late reply is waited out for as long again before the next request.
+  // whole; after none came, the next request waits until a late reply can no longer come (or
+  // has come and been thrown away).
   size_t Exchange(size_t requestLength, std::chrono::milliseconds replyWait = kReplyWait);
 
   // Pops up to max bytes of released frames (window thread only).
