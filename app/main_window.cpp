@@ -2,6 +2,10 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QStandardPaths>
 #include <QFile>
 #include <QGroupBox>
 #include <QIcon>
@@ -19,6 +23,8 @@
 #include <vector>
 
 #include "app/categories.h"
+#include "app/commissioning_record.h"
+#include "app/trend_window.h"
 #include "app/framework/category_host.h"
 #include "app/framework/dialog_units.h"
 #include "serial/port_directory.h"
@@ -116,6 +122,7 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
   about->setShortcutContext(Qt::WindowShortcut);
   connect(about, &QAction::triggered, this, &MainWindow::ShowAbout);
   addAction(about);
+  AddTrendAndRecordActions();
 
   RefreshPortList();
   if (portList_->count() > 0) portList_->setCurrentIndex(0);
@@ -296,6 +303,78 @@ DeviceSettings MainWindow::Settings() { return DeviceSettings(link_, master_, co
 void MainWindow::ShowAbout() {
   AboutBox box(this);
   box.exec();
+}
+
+void MainWindow::AddTrendAndRecordActions() {
+  trend_ = new TrendWindow(this);
+  auto* trend = new QAction(QString::fromLatin1(kTrendMenuText), this);
+  trend->setObjectName(QStringLiteral("trendAction"));
+  trend->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+  trend->setShortcutContext(Qt::WindowShortcut);
+  connect(trend, &QAction::triggered, this, &MainWindow::ShowTrend);
+  addAction(trend);
+
+  auto* record = new QAction(QString::fromUtf8(kSaveRecordMenuText), this);
+  record->setObjectName(QStringLiteral("saveRecordAction"));
+  record->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  record->setShortcutContext(Qt::WindowShortcut);
+  connect(record, &QAction::triggered, this, &MainWindow::SaveRecord);
+  addAction(record);
+
+  // The trend follows the page the user sees: the category tab and, in a host, its device tab.
+  connect(categoryTabs_, &QTabWidget::currentChanged, this, &MainWindow::FollowShownPage);
+  for (int i = 0; i < categories_->Count(); ++i)
+    if (auto* host = qobject_cast<CategoryHost*>(categories_->Page(i)))
+      connect(host->Tabs(), &QTabWidget::currentChanged, this, &MainWindow::FollowShownPage);
+  FollowShownPage();
+}
+
+void MainWindow::FollowShownPage() {
+  trend_->Follow(categories_->VisiblePage(categoryTabs_->currentIndex()), ShownPageCaption());
+}
+
+QString MainWindow::ShownPageCaption() const {
+  const int category = categoryTabs_->currentIndex();
+  QString caption = categories_->Caption(category);
+  if (auto* host = qobject_cast<CategoryHost*>(categories_->Page(category)); host && host->CurrentIndex() >= 0)
+    caption += QStringLiteral(" / ") + host->Tabs()->tabText(host->CurrentIndex()).replace(QStringLiteral("&&"),
+                                                                                           QStringLiteral("&"));
+  return caption;
+}
+
+void MainWindow::ShowTrend() {
+  FollowShownPage();
+  trend_->show();
+  trend_->raise();
+  trend_->activateWindow();
+}
+
+void MainWindow::SaveRecord() {
+  DevicePage* page = categories_->VisiblePage(categoryTabs_->currentIndex());
+  if (!page) return;
+  const CommissioningRecord record = RecordOf(*page, QDateTime::currentDateTime(), {}, {}, {}, ShownPageCaption());
+  if (recordFolder_.isEmpty()) recordFolder_ = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  QFileDialog dialog(this, QStringLiteral("Save record"), recordFolder_,
+                     QStringLiteral("CSV files (*.csv);;All files (*)"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix(QStringLiteral("csv"));
+  dialog.selectFile(SuggestedRecordName(record));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  const QString path = dialog.selectedFiles().constFirst();
+  if (SaveRecordTo(path)) recordFolder_ = QFileInfo(path).absolutePath();
+}
+
+bool MainWindow::SaveRecordTo(const QString& path) {
+  DevicePage* page = categories_->VisiblePage(categoryTabs_->currentIndex());
+  if (!page) return false;
+  const QString port = link_.Port.IsOpen() ? QString::fromStdString(link_.Port.Settings().devicePath) : QString();
+  const CommissioningRecord record = RecordOf(*page, QDateTime::currentDateTime(), port, addressBox_->text(),
+                                              baudBox_->text(), ShownPageCaption());
+  QString error;
+  if (SaveRecordFile(record, path, &error)) return true;
+  context_.messages.ShowMessage(QStringLiteral("The record could not be saved to %1: %2").arg(path, error).toStdString(),
+                                "Warning", MessageIcon::Exclamation);
+  return false;
 }
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {

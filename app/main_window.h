@@ -23,6 +23,7 @@ class QTimer;
 namespace tamsu {
 
 class CategorySet;
+class TrendWindow;
 
 inline constexpr char kAboutMenuText[] = "Tamsu Tools Configuration Software(&A)...";
 
@@ -49,6 +50,14 @@ class MainWindow : public QWidget {
   void SetDeviceAddress();
   void SetDeviceBaud();
   void ShowAbout();
+  // "Trend" opens the trend window; "Save record…" asks for a file and writes the shown page's
+  // record to it. SaveRecordTo writes without asking (false, with a message box, on failure).
+  void ShowTrend();
+  void SaveRecord();
+  bool SaveRecordTo(const QString& path);
+  TrendWindow* Trend() const { return trend_; }
+  // The shown device page as the tabs name it ("Gas / MG11").
+  QString ShownPageCaption() const;
 
   const DeviceConfig& Config() const { return config_; }
   bool InquireLatch() const { return inquireLatch_; }
@@ -69,6 +78,8 @@ class MainWindow : public QWidget {
   void ClearInquireLatch();
   DeviceSettings Settings();
   bool OwnControlHasFocus() const;
+  void AddTrendAndRecordActions();
+  void FollowShownPage();
 
   AppContext& context_;
   Link& link_;
@@ -87,6 +98,8 @@ class MainWindow : public QWidget {
   QTabWidget* categoryTabs_ = nullptr;
   QTimer* timer1_ = nullptr;
   QTimer* timer5_ = nullptr;
+  TrendWindow* trend_ = nullptr;
+  QString recordFolder_;  // where the last record went, for the next one (this run only)
 
   bool inquireLatch_ = false;
   bool inquireRunning_ = false;

@@ -348,7 +348,7 @@ TEST_F(MainWindowTest, AboutOpensFromF1AndTheContextMenuAndEscapeClosesOnlyFromT
   });
   QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20), w.mapToGlobal(QPoint(20, 20)));
   QApplication::sendEvent(&w, &event);
-  EXPECT_EQ(entries, QStringList{"Tamsu Tools Configuration Software(&A)..."});
+  EXPECT_EQ(entries, (QStringList{"Tamsu Tools Configuration Software(&A)...", "Trend", "Save record…"}));
 
   // Esc inside a device page stays there.
   auto* edit = w.Categories().Page(0)->findChild<QLineEdit*>();
