@@ -108,4 +108,25 @@ std::optional<ValueSpan> TrendModel::Span(int64_t from, int64_t to, const std::v
   return span;
 }
 
+int NiceAxis::Ticks() const { return static_cast<int>(std::lround((high - low) / step)) + 1; }
+
+NiceAxis NiceAxisFor(ValueSpan data, int ticks) {
+  double low = data.low, high = data.high;
+  if (!std::isfinite(low) || !std::isfinite(high) || low > high) return {};
+  // A little room so a curve never runs along the frame.
+  double margin = (high - low) * 0.05;
+  if (margin == 0) margin = std::max(std::abs(low) * 0.05, 0.5);
+  low -= margin;
+  high += margin;
+  // The finest round step that needs no more than `ticks` lines.
+  const int intervals = std::max(1, ticks - 1);
+  double magnitude = std::pow(10.0, std::floor(std::log10((high - low) / intervals)) - 1);
+  for (;; magnitude *= 10)
+    for (double m : {1.0, 2.0, 5.0}) {
+      const double step = m * magnitude;
+      const double first = std::floor(low / step), last = std::ceil(high / step);
+      if (last - first <= intervals) return {first * step, last * step, step};
+    }
+}
+
 }  // namespace tamsu

@@ -56,6 +56,15 @@ struct ValueSpan {
   double low = 0, high = 0;
 };
 
+// A value axis over `data` in round steps (1, 2 or 5 times a power of ten), with at most
+// `ticks` lines, the data clear of both ends; a flat line gets room around it.
+struct NiceAxis {
+  double low = 0, high = 1, step = 1;
+  int Ticks() const;
+  bool operator==(const NiceAxis&) const = default;
+};
+NiceAxis NiceAxisFor(ValueSpan data, int ticks = 9);
+
 // The series of one page, in the order the page shows its fields.
 class TrendModel {
  public:

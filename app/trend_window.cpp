@@ -12,7 +12,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
+#include <QStyleOptionGraphicsItem>
 #include <QTimer>
 #include <QToolTip>
 #include <QValueAxis>
@@ -33,6 +33,18 @@ constexpr QRgb kPalette[] = {0x1f77b4, 0xd62728, 0x2ca02c, 0xff7f0e, 0x9467bd, 0
 constexpr size_t kColours = sizeof(kPalette) / sizeof(kPalette[0]);
 constexpr double kHoverReach = 12;  // pixels from a sample that still show it
 
+// Per span: the labels of the time axis and the step it moves on in.
+struct TimeLayout {
+  int minutes, ticks;
+  int64_t stepMs;
+};
+constexpr TimeLayout kLayouts[] = {{1, 7, 10'000}, {10, 11, 30'000}, {60, 7, 300'000}};
+const TimeLayout& LayoutOf(int minutes) {
+  for (const TimeLayout& layout : kLayouts)
+    if (layout.minutes == minutes) return layout;
+  return kLayouts[1];
+}
+
 QColor Colour(size_t index) { return QColor(kPalette[index % kColours]); }
 
 // "Tem" and "℃" name the curve "Tem (℃)"; a unit already in brackets stands as it is.
@@ -47,11 +59,13 @@ std::string SeriesName(const FieldReading& field) {
 }  // namespace
 
 // The curves, drawn over the chart's plot area from the recorded samples of the span shown. A
-// sample without a value ends a line; a lone sample between two gaps is drawn as a dot.
+// sample without a value ends a line; a lone sample between two gaps is drawn as a dot. Only
+// the part asked for is drawn: after a poll that is the strip the new samples fall in.
 class TrendCurves : public QGraphicsItem {
  public:
   TrendCurves(TrendWindow& window, QChart* chart) : QGraphicsItem(chart), window_(window), chart_(chart) {
     setZValue(10);
+    setFlag(ItemUsesExtendedStyleOption);
   }
   void Relayout() {
     prepareGeometryChange();
@@ -59,52 +73,61 @@ class TrendCurves : public QGraphicsItem {
   }
   QRectF boundingRect() const override { return chart_->plotArea(); }
 
-  // Where (ms, value) falls in the chart's coordinates.
-  QPointF Map(int64_t ms, double value) const {
+  // Where (ms, value) falls in the chart's coordinates, for the ranges the axes show now.
+  struct Mapping {
+    double x0 = 0, xScale = 0, y0 = 0, yScale = 0;
+    int64_t from = 0;
+    QPointF operator()(int64_t ms, double value) const {
+      return {x0 + static_cast<double>(ms - from) * xScale, y0 - value * yScale};
+    }
+    int64_t TimeAt(double x) const { return from + static_cast<int64_t>(xScale > 0 ? (x - x0) / xScale : 0); }
+  };
+  Mapping Current() const {
     const QRectF plot = chart_->plotArea();
     const double span = static_cast<double>(std::max<int64_t>(1, window_.to_ - window_.from_));
     const double low = window_.valueAxis_->min(), high = window_.valueAxis_->max();
-    const double x = plot.left() + static_cast<double>(ms - window_.from_) * plot.width() / span;
-    const double y = high > low ? plot.bottom() - (value - low) * plot.height() / (high - low) : plot.center().y();
-    return {x, y};
+    const double yScale = high > low ? plot.height() / (high - low) : 0;
+    return {plot.left(), plot.width() / span, plot.bottom() + low * yScale, yScale, window_.from_};
+  }
+  QPointF Map(int64_t ms, double value) const { return Current()(ms, value); }
+
+  // The strip of the plot between two times, a little wider for the pen and the dots.
+  QRectF Strip(int64_t from, int64_t to) const {
+    const Mapping map = Current();
+    const QRectF plot = chart_->plotArea();
+    const double left = map(from, 0).x() - 6, right = map(to, 0).x() + 6;
+    return QRectF(QPointF(left, plot.top()), QPointF(right, plot.bottom()));
   }
 
-  void paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) override {
-    const QRectF plot = chart_->plotArea();
-    painter->setClipRect(plot);
+  void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget*) override {
+    const QRectF area = option->exposedRect.intersected(chart_->plotArea());
+    if (area.isEmpty()) return;
+    painter->setClipRect(area);
     painter->setRenderHint(QPainter::Antialiasing);
+    const Mapping map = Current();
+    // The samples that can touch the area: one more on each side, so lines cross its edges.
+    const int64_t from = map.TimeAt(area.left() - 6), to = map.TimeAt(area.right() + 6);
     const auto& all = window_.model_.All();
     for (size_t k = 0; k < all.size(); ++k) {
       if (!window_.SeriesShown(k)) continue;
       const TrendSeries& s = all[k];
-      QPen pen(Colour(k), 1.6);
+      QPen pen(Colour(k), 1.5);
       if (k >= kColours) pen.setStyle(Qt::DashLine);
       painter->setPen(pen);
       painter->setBrush(Colour(k));
-      QPainterPath path;
-      size_t run = 0;
-      QPointF lone;
-      // One sample before the span, so a line enters from the left edge.
-      const size_t first = s.LowerBound(window_.from_);
+      auto flush = [&] {
+        if (line_.size() == 1) painter->drawEllipse(line_.front(), 2, 2);
+        else if (line_.size() > 1) painter->drawPolyline(line_.data(), static_cast<int>(line_.size()));
+        line_.clear();
+      };
+      const size_t first = s.LowerBound(from);
       for (size_t i = first > 0 ? first - 1 : 0; i < s.Size(); ++i) {
         const TrendSample& sample = s.At(i);
-        if (!sample.value) {
-          if (run == 1) painter->drawEllipse(lone, 2, 2);
-          run = 0;
-          continue;
-        }
-        const QPointF p = Map(sample.ms, *sample.value);
-        if (run == 0) {
-          path.moveTo(p);
-          lone = p;
-        } else {
-          path.lineTo(p);
-        }
-        ++run;
+        if (sample.value) line_.push_back(map(sample.ms, *sample.value));
+        else flush();
+        if (sample.ms > to) break;
       }
-      if (run == 1) painter->drawEllipse(lone, 2, 2);
-      painter->setBrush(Qt::NoBrush);
-      painter->drawPath(path);
+      flush();
     }
     if (const auto& hovered = window_.hovered_; hovered && hovered->first < all.size()) {
       const TrendSeries& s = all[hovered->first];
@@ -112,7 +135,7 @@ class TrendCurves : public QGraphicsItem {
       if (i < s.Size() && s.At(i).ms == hovered->second && s.At(i).value) {
         painter->setPen(QPen(Colour(hovered->first), 2));
         painter->setBrush(Qt::white);
-        painter->drawEllipse(Map(s.At(i).ms, *s.At(i).value), 4, 4);
+        painter->drawEllipse(map(s.At(i).ms, *s.At(i).value), 4, 4);
       }
     }
   }
@@ -120,6 +143,7 @@ class TrendCurves : public QGraphicsItem {
  private:
   TrendWindow& window_;
   QChart* chart_;
+  std::vector<QPointF> line_;  // the run being drawn, kept to spare an allocation per paint
 };
 
 class TrendChartView : public QChartView {
@@ -158,6 +182,7 @@ TrendWindow::TrendWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   timeAxis_ = new QDateTimeAxis;
   timeAxis_->setTickCount(7);
   valueAxis_ = new QValueAxis;
+  valueAxis_->setLabelFormat(QStringLiteral("%.6g"));
   chart_->addAxis(timeAxis_, Qt::AlignBottom);
   chart_->addAxis(valueAxis_, Qt::AlignLeft);
   curves_ = new TrendCurves(*this, chart_);
@@ -206,7 +231,7 @@ TrendWindow::TrendWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
 TrendWindow::~TrendWindow() = default;
 
-int64_t TrendWindow::Now() const { return startWallMs_ + sinceStart_.elapsed(); }
+int64_t TrendWindow::Now() const { return clock_ ? clock_() : startWallMs_ + sinceStart_.elapsed(); }
 
 void TrendWindow::Follow(DevicePage* page, const QString& caption) {
   if (page == page_ && caption == pageLabel_->text()) return;
@@ -273,7 +298,27 @@ void TrendWindow::Sample(int64_t ms) {
   // A field the poll no longer fills has no value at this tick.
   for (size_t k = 0; k < filled.size(); ++k)
     if (!filled[k]) model_.All()[k].Append(ms, std::nullopt);
-  ScheduleRefresh();
+  AfterSample();
+}
+
+// A poll only adds samples at the right end. While they fit the axes as they stand, only the
+// strip they fall in is drawn again; the axes (whose labels are costly to lay out) move on when
+// the newest sample passes the end of the time axis or leaves the value axis.
+void TrendWindow::AfterSample() {
+  if (!isVisible()) return;
+  const std::optional<int64_t> newest = model_.Newest();
+  bool fits = newest && *newest <= to_;
+  for (size_t k = 0; fits && k < model_.All().size(); ++k) {
+    const TrendSample* last = model_.All()[k].Last();
+    if (SeriesShown(k) && last && last->value)
+      fits = *last->value >= valueAxisNow_.low && *last->value <= valueAxisNow_.high;
+  }
+  if (!fits) {
+    ScheduleRefresh();
+    return;
+  }
+  curves_->update(curves_->Strip(std::min(drawnUpTo_, *newest), *newest));
+  drawnUpTo_ = *newest;
 }
 
 void TrendWindow::ScheduleRefresh() {
@@ -312,24 +357,26 @@ void TrendWindow::SetSeriesShown(size_t index, bool shown) {
 
 std::pair<double, double> TrendWindow::ValueRange() const { return {valueAxis_->min(), valueAxis_->max()}; }
 
+// The time axis ends at the newest sample rounded up to a step of its span (10 s, 30 s, 5 min),
+// so it moves on in steps rather than at every poll.
 void TrendWindow::Refresh() {
   refreshPending_ = false;
-  to_ = model_.Newest().value_or(Now());
-  from_ = to_ - int64_t{SpanMinutes()} * 60 * 1000;
-  timeAxis_->setFormat(SpanMinutes() >= 60 ? QStringLiteral("HH:mm") : QStringLiteral("HH:mm:ss"));
+  const TimeLayout& layout = LayoutOf(SpanMinutes());
+  const int64_t newest = model_.Newest().value_or(Now());
+  drawnUpTo_ = newest;
+  to_ = (newest / layout.stepMs + (newest % layout.stepMs > 0)) * layout.stepMs;
+  from_ = to_ - int64_t{layout.minutes} * 60 * 1000;
+  timeAxis_->setFormat(layout.minutes >= 60 ? QStringLiteral("HH:mm") : QStringLiteral("HH:mm:ss"));
+  timeAxis_->setTickCount(layout.ticks);
   timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(from_), QDateTime::fromMSecsSinceEpoch(to_));
-  // The value axis fits what is shown: the visible curves within the span, with a margin.
-  double low = 0, high = 1;
-  if (const std::optional<ValueSpan> span = model_.Span(from_, to_, shown_)) {
-    low = span->low;
-    high = span->high;
-    double margin = (high - low) * 0.05;
-    if (margin == 0) margin = std::max(std::abs(low) * 0.05, 0.5);
-    low -= margin;
-    high += margin;
+  // The value axis fits the visible curves within the span, in round steps.
+  NiceAxis axis;
+  if (const std::optional<ValueSpan> span = model_.Span(from_, to_, shown_)) axis = NiceAxisFor(*span);
+  if (axis != valueAxisNow_) {
+    valueAxisNow_ = axis;
+    valueAxis_->setRange(axis.low, axis.high);
+    valueAxis_->setTickCount(axis.Ticks());
   }
-  valueAxis_->setRange(low, high);
-  valueAxis_->applyNiceNumbers();
   curves_->update();
 }
 

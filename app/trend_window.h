@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -65,8 +66,12 @@ class TrendWindow : public QWidget {
   QString HoverAt(QPointF viewPoint);
   QString HoverText() const;
 
-  // Lays out the axes and curves for what is recorded now (done by itself after each poll).
+  // Lays out the axes and curves for what is recorded now (done by itself when a poll's
+  // samples no longer fit them).
   void Refresh();
+  // The clock the polls' samples are taken by (milliseconds since the epoch); by default the
+  // wall clock as it was at start, moved on by a clock that never steps back.
+  void SetClock(std::function<int64_t()> now) { clock_ = std::move(now); }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -74,6 +79,7 @@ class TrendWindow : public QWidget {
  private:
   friend class TrendCurves;
   void Polled();
+  void AfterSample();
   void ScheduleRefresh();
   void AddListEntry(size_t index);
   int64_t Now() const;
@@ -84,12 +90,15 @@ class TrendWindow : public QWidget {
   TrendModel model_;
   std::vector<bool> shown_;
   int64_t from_ = 0, to_ = 0;
+  NiceAxis valueAxisNow_{0, 0, 0};
+  int64_t drawnUpTo_ = 0;  // the newest sample drawn
   bool refreshPending_ = false;
   std::optional<std::pair<size_t, int64_t>> hovered_;  // series and sample time
 
   // A clock that never steps back, read as wall time.
   int64_t startWallMs_ = 0;
   QElapsedTimer sinceStart_;
+  std::function<int64_t()> clock_;
 
   QLabel* pageLabel_ = nullptr;
   QComboBox* spanBox_ = nullptr;

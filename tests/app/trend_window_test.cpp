@@ -72,6 +72,18 @@ TEST(TrendModel, BoundedOrderedAndGapsAreNoValues) {
   EXPECT_EQ(model.Newest(), 3000);
 }
 
+TEST(TrendModel, TheValueAxisTakesTheFinestRoundStepsThatHoldTheData) {
+  EXPECT_EQ(NiceAxisFor({20.0, 25.0}), (NiceAxis{19.0, 26.0, 1.0}));
+  EXPECT_EQ(NiceAxisFor({0.0, 100000.0}), (NiceAxis{-20000.0, 120000.0, 20000.0}));
+  for (const ValueSpan data : {ValueSpan{-10.0, -10.0}, ValueSpan{0.05, 0.07}, ValueSpan{0, 0}, ValueSpan{-3e6, 1e-3}}) {
+    const NiceAxis axis = NiceAxisFor(data);
+    EXPECT_LT(axis.low, data.low) << data.low;  // clear of both ends, a flat line too
+    EXPECT_GT(axis.high, data.high) << data.high;
+    EXPECT_LE(axis.Ticks(), 9) << data.low;
+    EXPECT_GE(axis.Ticks(), 3) << data.low;
+  }
+}
+
 // A page on the simulator and a trend that follows it.
 struct TrendOnSim : PageOnSim {
   TrendOnSim() : PageOnSim("Mg11Page", test::Make<Mg11Page>()) { trend.Follow(page.get(), "Gas / MG11"); }
@@ -141,6 +153,19 @@ TEST(TrendWindow, OpenItFitsTheVisibleCurvesInItsSpanAndShowsTheValueUnderThePoi
   EXPECT_GE(high, 80.0);
   EXPECT_GT(low, 60.0);
   EXPECT_LT(high, 95.0);
+
+  // The time axis moves on in steps of ten seconds once a sample passes its end; a value off
+  // the value axis refits it at the next turn of the event loop.
+  t.Set(kTem, QStringLiteral("80.0"));
+  t.trend.Sample(Noon() + 601 * 1000);
+  QApplication::processEvents();
+  EXPECT_EQ(t.trend.TimeRange(), std::pair(Noon() + 550 * 1000, Noon() + 610 * 1000));
+  t.Set(kTem, QStringLiteral("500.0"));
+  t.trend.Sample(Noon() + 602 * 1000);
+  QApplication::processEvents();
+  EXPECT_EQ(t.trend.TimeRange().second, Noon() + 610 * 1000);
+  EXPECT_GE(t.trend.ValueRange().second, 500.0);
+  t.trend.SetSpanMinutes(1);  // (unchanged: the same view)
 
   // The exact value and time under the pointer; nothing away from the curves or of a hidden one.
   const auto at = t.trend.ViewPosition(t.IndexOf(kTem), 575);
