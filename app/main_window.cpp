@@ -349,29 +349,34 @@ void MainWindow::ShowTrend() {
   trend_->activateWindow();
 }
 
+std::optional<CommissioningRecord> MainWindow::CurrentRecord() const {
+  const DevicePage* page = categories_->VisiblePage(categoryTabs_->currentIndex());
+  if (!page) return std::nullopt;
+  const QString port = link_.Port.IsOpen() ? QString::fromStdString(link_.Port.Settings().devicePath) : QString();
+  return RecordOf(*page, QDateTime::currentDateTime(), port, addressBox_->text(), baudBox_->text(),
+                  ShownPageCaption());
+}
+
 void MainWindow::SaveRecord() {
-  DevicePage* page = categories_->VisiblePage(categoryTabs_->currentIndex());
-  if (!page) return;
-  const CommissioningRecord record = RecordOf(*page, QDateTime::currentDateTime(), {}, {}, {}, ShownPageCaption());
+  const std::optional<CommissioningRecord> record = CurrentRecord();
+  if (!record) return;
   if (recordFolder_.isEmpty()) recordFolder_ = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   QFileDialog dialog(this, QStringLiteral("Save record"), recordFolder_,
                      QStringLiteral("CSV files (*.csv);;All files (*)"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(QStringLiteral("csv"));
-  dialog.selectFile(SuggestedRecordName(record));
+  dialog.selectFile(SuggestedRecordName(*record));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   const QString path = dialog.selectedFiles().constFirst();
   if (SaveRecordTo(path)) recordFolder_ = QFileInfo(path).absolutePath();
 }
 
+// What the page shows when the file is written, not when the dialog opened.
 bool MainWindow::SaveRecordTo(const QString& path) {
-  DevicePage* page = categories_->VisiblePage(categoryTabs_->currentIndex());
-  if (!page) return false;
-  const QString port = link_.Port.IsOpen() ? QString::fromStdString(link_.Port.Settings().devicePath) : QString();
-  const CommissioningRecord record = RecordOf(*page, QDateTime::currentDateTime(), port, addressBox_->text(),
-                                              baudBox_->text(), ShownPageCaption());
+  const std::optional<CommissioningRecord> record = CurrentRecord();
+  if (!record) return false;
   QString error;
-  if (SaveRecordFile(record, path, &error)) return true;
+  if (SaveRecordFile(*record, path, &error)) return true;
   context_.messages.ShowMessage(QStringLiteral("The record could not be saved to %1: %2").arg(path, error).toStdString(),
                                 "Warning", MessageIcon::Exclamation);
   return false;

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/framework/app_context.h"
@@ -24,6 +25,7 @@ namespace tamsu {
 
 class CategorySet;
 class TrendWindow;
+struct CommissioningRecord;
 
 inline constexpr char kAboutMenuText[] = "Tamsu Tools Configuration Software(&A)...";
 
@@ -80,6 +82,7 @@ class MainWindow : public QWidget {
   bool OwnControlHasFocus() const;
   void AddTrendAndRecordActions();
   void FollowShownPage();
+  std::optional<CommissioningRecord> CurrentRecord() const;
 
   AppContext& context_;
   Link& link_;
