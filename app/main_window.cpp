@@ -307,19 +307,17 @@ void MainWindow::ShowAbout() {
 
 void MainWindow::AddTrendAndRecordActions() {
   trend_ = new TrendWindow(this);
-  auto* trend = new QAction(QString::fromLatin1(kTrendMenuText), this);
-  trend->setObjectName(QStringLiteral("trendAction"));
-  trend->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
-  trend->setShortcutContext(Qt::WindowShortcut);
-  connect(trend, &QAction::triggered, this, &MainWindow::ShowTrend);
-  addAction(trend);
-
-  auto* record = new QAction(QString::fromUtf8(kSaveRecordMenuText), this);
-  record->setObjectName(QStringLiteral("saveRecordAction"));
-  record->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-  record->setShortcutContext(Qt::WindowShortcut);
-  connect(record, &QAction::triggered, this, &MainWindow::SaveRecord);
-  addAction(record);
+  auto add = [this](const QString& text, const char* name, const QKeySequence& key, void (MainWindow::*slot)()) {
+    auto* action = new QAction(text, this);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcut(key);
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this, slot);
+    addAction(action);
+  };
+  add(QString::fromLatin1(kTrendMenuText), "trendAction", QKeySequence(Qt::CTRL | Qt::Key_T), &MainWindow::ShowTrend);
+  add(QString::fromUtf8(kSaveRecordMenuText), "saveRecordAction", QKeySequence(Qt::CTRL | Qt::Key_S),
+      &MainWindow::SaveRecord);
 
   // The trend follows the page the user sees: the category tab and, in a host, its device tab.
   connect(categoryTabs_, &QTabWidget::currentChanged, this, &MainWindow::FollowShownPage);
