@@ -1,5 +1,4 @@
 // The fifteen categories in tab order: eleven hosts with their device tabs, four single pages.
-// A page that is not built yet stands as an empty device page carrying the web address.
 #include "app/categories.h"
 
 #include <QRect>
@@ -10,7 +9,11 @@
 #include "app/framework/category_host.h"
 #include "app/framework/device_page.h"
 #include "pages/climate/climate_pages.h"
+#include "pages/electrical/electrical_pages.h"
 #include "pages/gas/gas_pages.h"
+#include "pages/motion/motion_pages.h"
+#include "pages/soil_weather/soil_weather_pages.h"
+#include "pages/water/water_pages.h"
 
 namespace tamsu {
 
@@ -21,10 +24,6 @@ using PageFactory = std::function<DevicePage*(AppContext&)>;
 template <typename PageClass>
 PageFactory Make() {
   return [](AppContext& context) { return new PageClass(context); };
-}
-
-PageFactory Empty(const char* name) {
-  return [name](AppContext& context) { return new DevicePage(context, {.name = QString::fromLatin1(name)}); };
 }
 
 struct DeviceTab {
@@ -70,35 +69,37 @@ std::vector<Category> Categories() {
       {"Wind Speed|Direction", HostDecl{454, 300, 1008, 7, 7, 440, 286},
        {{"Wind Direction", Make<WindDirectionPage>()}, {"Wind Speed", Make<WindSpeedPage>()}}},
       {"Soil", HostDecl{423, 295, 1008, 7, 7, 401, 281},
-       {{"Three in one soil", Empty("ThreeInOneSoilPage")},
-        {"Soil temperature moisture content", Empty("SoilTemMoisturePage")},
-        {"Soil moisture content", Empty("SoilMoisturePage")},
-        {"Soil conductivity", Empty("SoilConductivityPage")},
-        {"Soil PH", Empty("SoilPhPage")},
-        {"Soil tension", Empty("SoilTensionPage")}}},
+       {{"Three in one soil", Make<ThreeInOneSoilPage>()},
+        {"Soil temperature moisture content", Make<SoilTemMoisturePage>()},
+        {"Soil moisture content", Make<SoilMoisturePage>()},
+        {"Soil conductivity", Make<SoilConductivityPage>()},
+        {"Soil PH", Make<SoilPhPage>()},
+        {"Soil tension", Make<SoilTensionPage>()}}},
       {"Weather Sensor", HostDecl{419, 298, 1008, 7, 10, 398, 284},
-       {{"Noise", Empty("page171")},
-        {"Air pressure", Empty("page173")},
-        {"Rain gauge", Empty("page174")},
-        {"Type C Weather/CO2 blinds", Empty("TypeCWeatherCo2Page")},
-        {"RA", Empty("page176")},
-        {"UV", Empty("page177")},
-        {"Type C Weather/PM blinds", Empty("TypeCWeatherPmPage")},
-        {"Rain&Snow", Empty("page179")},
-        {"PM", Empty("page180")},
-        {"Dust tester", Empty("page190")},
-        {"EVA", Empty("page196")}}},
+       {{"Noise", Make<NoisePage>()},
+        {"Air pressure", Make<AirPressurePage>()},
+        {"Rain gauge", Make<RainGaugePage>()},
+        {"Type C Weather/CO2 blinds", Make<TypeCWeatherCo2Page>()},
+        {"RA", Make<RadiationPage>()},
+        {"UV", Make<UvPage>()},
+        {"Type C Weather/PM blinds", Make<TypeCWeatherPmPage>()},
+        {"Rain&Snow", Make<RainSnowPage>()},
+        {"PM", Make<PmPage>()},
+        {"Dust tester", Make<DustTesterPage>()},
+        {"EVA", Make<EvaPage>()}}},
       {"CurrentVoltage", HostDecl{457, 287, 1008, 7, 7, 443, 273, true},
-       {{"Current Collector", Empty("page184")}}},
-      {"Lampblack", HostDecl{436, 278, 1346, 7, 6, 422, 265}, {{"485 Lampblack", Empty("page186")}}},
-      {"WaterGauge", Empty("page193"), {}},
-      {"Tilt sensor", Empty("page197"), {}},
-      {"PH", Empty("page200"), {}},
-      {"EC", Empty("page203"), {}},
+       {{"Current Collector", Make<CurrentCollectorPage>()}}},
+      {"Lampblack", HostDecl{436, 278, 1346, 7, 6, 422, 265}, {{"485 Lampblack", Make<LampblackPage>()}}},
+      {"WaterGauge", Make<WaterGaugePage>(), {}},
+      {"Tilt sensor", Make<TiltSensorPage>(), {}},
+      {"PH", Make<PhPage>(), {}},
+      {"EC", Make<EcPage>(), {}},
       {"WaterQuality", HostDecl{432, 281, 1008, 7, 7, 418, 274},
-       {{"DO", Empty("page207")}, {"Turbidity", Empty("page210")}, {"CL", Empty("page208")}, {"NHN", Empty("page209")}}},
+       {{"DO", Make<DoPage>()}, {"Turbidity", Make<TurbidityPage>()}, {"CL", Make<ClPage>()}, {"NHN", Make<NhnPage>()}}},
       {"Warm vibration", HostDecl{430, 352, 1008, 7, 7, 416, 338},
-       {{"Single axis", Empty("page213")}, {"Three axes", Empty("page214")}, {"Spectrum type", Empty("page215")}}},
+       {{"Single axis", Make<VibrationSingleAxisPage>()},
+        {"Three axes", Make<VibrationThreeAxisPage>()},
+        {"Spectrum type", Make<VibrationSpectrumPage>()}}},
   };
 }
 

@@ -24,6 +24,7 @@
 
 #include "app/categories.h"
 #include "app/commissioning_record.h"
+#include "app/line_traffic_window.h"
 #include "app/trend_window.h"
 #include "app/framework/category_host.h"
 #include "app/framework/dialog_units.h"
@@ -85,7 +86,7 @@ bool IsPhantomPort(const QString& name) {
 struct PortEntry {
   std::string name;
   std::string path;
-  std::string hint;
+  std::string hint;  // the tooltip: how to get permission, or what the port is
 };
 
 }  // namespace
@@ -122,6 +123,8 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
   about->setShortcutContext(Qt::WindowShortcut);
   connect(about, &QAction::triggered, this, &MainWindow::ShowAbout);
   addAction(about);
+  AddLineTrafficAction();
+  link_.SetObserver(&traffic_);
   AddTrendAndRecordActions();
 
   RefreshPortList();
@@ -139,7 +142,27 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
   timer5_->start(1000);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() { link_.SetObserver(nullptr); }
+
+void MainWindow::AddLineTrafficAction() {
+  auto* traffic = new QAction(QStringLiteral("Line traffic"), this);
+  traffic->setObjectName(QStringLiteral("lineTrafficAction"));
+  traffic->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+  traffic->setShortcutContext(Qt::WindowShortcut);
+  connect(traffic, &QAction::triggered, this, [this] { ShowLineTraffic(); });
+  addAction(traffic);
+}
+
+LineTrafficWindow* MainWindow::ShowLineTraffic() {
+  if (!trafficWindow_) {
+    trafficWindow_ = new LineTrafficWindow(traffic_, this);
+    trafficWindow_->setWindowIcon(windowIcon());
+  }
+  trafficWindow_->show();
+  trafficWindow_->raise();
+  trafficWindow_->activateWindow();
+  return trafficWindow_;
+}
 
 void MainWindow::BuildBand() {
   const DialogUnits du(font());
@@ -200,16 +223,17 @@ void MainWindow::RefreshPortList() {
   const std::string held = link_.Port.IsOpen() ? link_.Port.Settings().devicePath : std::string();
 
   std::vector<PortEntry> entries;
-  auto consider = [&](const std::string& name, const std::string& path) {
+  // `about`: what tells two adapters apart (maker, product, USB ids) and the device path.
+  auto consider = [&](const std::string& name, const std::string& path, const std::string& about) {
     for (const auto& e : entries)
       if (e.path == path) return;
     if (path == held) {  // ours: it looks busy to a probe, yet it is the one in use
-      entries.push_back({name, path, {}});
+      entries.push_back({name, path, about});
       return;
     }
     const PortProbe probe = ProbePort(path);
     switch (probe.status) {
-      case PortStatus::Available: entries.push_back({name, path, {}}); break;
+      case PortStatus::Available: entries.push_back({name, path, about}); break;
       case PortStatus::NoPermission: entries.push_back({name, path, probe.hint}); break;
       case PortStatus::Missing:
       case PortStatus::Busy: break;
@@ -217,9 +241,18 @@ void MainWindow::RefreshPortList() {
   };
   for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
     if (IsPhantomPort(info.portName())) continue;
-    consider(info.portName().toStdString(), info.systemLocation().toStdString());
+    QStringList about;
+    for (const QString& part : {info.manufacturer(), info.description()})
+      if (!part.isEmpty() && !about.contains(part)) about << part;
+    if (info.hasVendorIdentifier() && info.hasProductIdentifier())
+      about << QStringLiteral("USB %1:%2")
+                   .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                   .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
+    if (!info.serialNumber().isEmpty()) about << QStringLiteral("serial %1").arg(info.serialNumber());
+    about << info.systemLocation();
+    consider(info.portName().toStdString(), info.systemLocation().toStdString(), about.join(QStringLiteral(", ")).toStdString());
   }
-  for (const VirtualPort& port : ListVirtualPorts()) consider(port.name, port.devicePath);
+  for (const VirtualPort& port : ListVirtualPorts()) consider(port.name, port.devicePath, port.devicePath);
   std::stable_sort(entries.begin(), entries.end(),
                    [](const PortEntry& a, const PortEntry& b) { return NaturalLess(a.name, b.name); });
 
@@ -247,7 +280,7 @@ void MainWindow::ShowPortToolTip(int index) {
     portList_->setToolTip(QString());
     return;
   }
-  // A permission problem names its fix; otherwise the full device path.
+  // A permission problem names its fix; otherwise what the adapter is and its device path.
   const QString hint = portList_->itemData(index, Qt::ToolTipRole).toString();
   portList_->setToolTip(hint.isEmpty() ? portList_->itemData(index).toString() : hint);
 }

@@ -14,6 +14,7 @@
 #include "app/framework/app_context.h"
 #include "app/baud_scan.h"
 #include "app/device_settings.h"
+#include "modbus/line_record.h"
 #include "modbus/modbus_master.h"
 
 class QLineEdit;
@@ -24,6 +25,7 @@ class QTimer;
 namespace tamsu {
 
 class CategorySet;
+class LineTrafficWindow;
 class TrendWindow;
 struct CommissioningRecord;
 
@@ -52,6 +54,9 @@ class MainWindow : public QWidget {
   void SetDeviceAddress();
   void SetDeviceBaud();
   void ShowAbout();
+  // "Line traffic": opens (or brings forward) the window of the line's record.
+  LineTrafficWindow* ShowLineTraffic();
+  LineRecord& Traffic() { return traffic_; }
   // "Trend" opens the trend window; "Save record…" asks for a file and writes the shown page's
   // record to it. SaveRecordTo writes without asking (false, with a message box, on failure).
   void ShowTrend();
@@ -75,6 +80,7 @@ class MainWindow : public QWidget {
  private:
   void BuildBand();
   void BuildCategories();
+  void AddLineTrafficAction();
   void EnableDeviceButtons(bool on);
   void ShowPortToolTip(int index);
   void ClearInquireLatch();
@@ -89,6 +95,8 @@ class MainWindow : public QWidget {
   ModbusMaster master_;
   DeviceConfig config_;
   std::unique_ptr<CategorySet> categories_;
+  LineRecord traffic_;  // the line's observer while the window lives
+  LineTrafficWindow* trafficWindow_ = nullptr;
 
   PortListBox* portList_ = nullptr;
   QPushButton* testButton_ = nullptr;

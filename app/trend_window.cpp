@@ -213,7 +213,6 @@ TrendWindow::TrendWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
   hoverLabel_ = new QLabel(this);
   hoverLabel_->setObjectName(QStringLiteral("trendHover"));
-  hoverLabel_->setAccessibleName(QStringLiteral("Value under the pointer"));
 
   auto* top = new QHBoxLayout;
   top->addWidget(pageLabel_, 1);

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "modbus/line_record.h"
 #include "modbus/modbus_master.h"
 #include "modbus/representation.h"
 #include "sim/simulator.h"
@@ -67,7 +68,11 @@ struct Poll {
 
 class Soak {
  public:
-  Soak(unsigned seed, std::chrono::seconds replugEvery) : random_(seed), replugEvery_(replugEvery) {}
+  // The line's record watches every exchange, as in the application.
+  Soak(unsigned seed, std::chrono::seconds replugEvery) : random_(seed), replugEvery_(replugEvery) {
+    link_.SetObserver(&record_);
+  }
+  ~Soak() { link_.SetObserver(nullptr); }
 
   int Run(std::chrono::seconds duration) {
     if (!Plug()) return 2;
@@ -78,8 +83,11 @@ class Soak {
     auto lastReplug = start;
     bool warm = false;
     while (Clock::now() - start < duration) {
-      if (!warm && Clock::now() - start >= std::min<std::chrono::seconds>(duration / 10, std::chrono::seconds(30))) {
-        warm = true;
+      // Warm once the bounded buffers are at their size: the traffic record full (or, in a run
+      // too short to fill it, a tenth of the way).
+      if (!warm && (record_.Size() == tamsu::LineRecord::kCapacity || Clock::now() - start >= duration / 10) &&
+          Clock::now() - start >= std::chrono::seconds(5)) {
+        warm = record_.Size() == tamsu::LineRecord::kCapacity || duration < std::chrono::minutes(20);
         rssWarm = ResidentKiB();
       }
       if (Clock::now() - lastReplug >= replugEvery_) {
@@ -94,8 +102,8 @@ class Soak {
     std::printf("soak: %.0f s, polls %ld, faults", std::chrono::duration<double>(Clock::now() - start).count(), polls_);
     for (const auto& [kind, n] : faults_) std::printf(" %s=%ld", kind.c_str(), n);
     std::printf(", values checked %ld (answers %ld, failed polls %ld), mismatches %ld, crashes 0, "
-                "RSS %ld KiB -> %ld KiB after warm-up -> %ld KiB at end, descriptors %d -> %d\n",
-                checked_, shown_, emptied_, mismatches_, rssStart, rssWarm, rssEnd, fdsStart, fdsEnd);
+                "RSS %ld KiB -> %ld KiB after warm-up -> %ld KiB at end, descriptors %d -> %d, traffic lines %zu\n",
+                checked_, shown_, emptied_, mismatches_, rssStart, rssWarm, rssEnd, fdsStart, fdsEnd, record_.Size());
     return mismatches_ == 0 ? 0 : 1;
   }
 
@@ -178,6 +186,7 @@ class Soak {
   std::chrono::seconds replugEvery_;
   Poll poll_;
   tamsu::Link link_;
+  tamsu::LineRecord record_;
   tamsu::ModbusMaster master_{link_};
   std::unique_ptr<tamsu::sim::TransmitterSimulator> sim_;
   long polls_ = 0, checked_ = 0, shown_ = 0, emptied_ = 0, mismatches_ = 0;

@@ -19,17 +19,25 @@ ModbusMaster::~ModbusMaster() = default;
 
 size_t ModbusMaster::Exchange(size_t requestLength) { return link_.Exchange(requestLength); }
 
+uint8_t ModbusMaster::Ended(uint8_t result) {
+  if (LineObserver* observer = link_.Observer()) {
+    const auto since = result == kPortNotOpen ? Link::Clock::now() : link_.LastRequest();
+    observer->Outcome(result, std::chrono::duration_cast<std::chrono::microseconds>(Link::Clock::now() - since));
+  }
+  return result;
+}
+
 uint8_t ModbusMaster::ReadRegisters(uint16_t start, uint16_t count, uint16_t* values,
                                     std::chrono::milliseconds replyWait) {
-  if (!link_.PortOpen.load(std::memory_order_acquire)) return kPortNotOpen;
+  if (!link_.PortOpen.load(std::memory_order_acquire)) return Ended(kPortNotOpen);
   // The reply (5 bytes around 2 per register) must fit the reply buffer.
   if (5 + 2 * static_cast<size_t>(count) > Link::kFrameSize) return kFormatError;
   const size_t n = link_.Exchange(BuildReadRequest(link_.TxFrame.data(), link_.CurrentAddress, start, count), replyWait);
   const uint8_t* reply = link_.RxFrame.data();
   const uint8_t result = CheckReadReply(reply, n, link_.CurrentAddress, count);
-  if (result != kSuccess) return result;
-  for (size_t k = 0; k < count; ++k) values[k] = ReplyRegister(reply, k);
-  return kSuccess;
+  if (result == kSuccess)
+    for (size_t k = 0; k < count; ++k) values[k] = ReplyRegister(reply, k);
+  return Ended(result);
 }
 
 uint8_t ModbusMaster::ReadRegister(uint16_t reg, uint16_t& value) { return ReadRegisters(reg, 1, &value); }
@@ -49,18 +57,18 @@ uint8_t ModbusMaster::ReadFloatRegister(uint16_t reg, float& value) {
 }
 
 uint8_t ModbusMaster::WriteRegister(uint16_t reg, uint32_t value) {
-  if (!link_.PortOpen.load(std::memory_order_acquire)) return kPortNotOpen;
+  if (!link_.PortOpen.load(std::memory_order_acquire)) return Ended(kPortNotOpen);
   const uint8_t* request = link_.TxFrame.data();
   const size_t n =
       Exchange(BuildWriteSingle(link_.TxFrame.data(), link_.CurrentAddress, reg, static_cast<uint16_t>(value & 0xFFFF)));
-  return CheckWriteSingleReply(link_.RxFrame.data(), n, request);
+  return Ended(CheckWriteSingleReply(link_.RxFrame.data(), n, request));
 }
 
 uint8_t ModbusMaster::WriteRegisterPair(uint16_t reg, uint16_t first, uint16_t second) {
-  if (!link_.PortOpen.load(std::memory_order_acquire)) return kPortNotOpen;
+  if (!link_.PortOpen.load(std::memory_order_acquire)) return Ended(kPortNotOpen);
   const size_t length = BuildWriteTwo(link_.TxFrame.data(), link_.CurrentAddress, reg, first, second);
   const size_t n = Exchange(length);
-  return CheckWriteTwoReply(link_.RxFrame.data(), n, link_.TxFrame.data(), length);
+  return Ended(CheckWriteTwoReply(link_.RxFrame.data(), n, link_.TxFrame.data(), length));
 }
 
 uint8_t ModbusMaster::WriteRegister32(uint16_t reg, uint32_t value) {

@@ -68,6 +68,9 @@ class ModbusMaster {
                           const WriteMessages& messages = kFieldWriteMessages);
 
  private:
+  // Tells the line's observer how a transaction ended; returns the result.
+  uint8_t Ended(uint8_t result);
+
   Link& link_;
 };
 

@@ -49,19 +49,22 @@ int Link::ReopenPort(const std::string& devicePath, uint32_t baudRate) {
 void Link::Settle() {
   // A request that got no reply may still be answered: wait that out, dropping what comes.
   while (Clock::now() < owedUntil_ && !HungUp()) {
-    if (WaitForFrame(owedUntil_)) DiscardInput();
+    if (WaitForFrame(owedUntil_)) DiscardInput(true);
   }
   if (pump_->Collecting()) pump_->WaitUntilQuiet(std::max(Clock::now(), owedUntil_) + kQuietLimit);
   owedUntil_ = {};
-  DiscardInput();
+  DiscardInput(true);
 }
 
 size_t Link::Exchange(size_t requestLength, std::chrono::milliseconds replyWait) {
+  lastRequest_ = Clock::now();
   // An unplugged adapter answers nothing: fail at once rather than hold the window.
   if (HungUp()) return 0;
   Settle();
+  const uint32_t baud = Port.Settings().baudRate;
   const bool written = Port.Write(TxFrame.data(), requestLength) != 0;
-  const auto sent = Clock::now();
+  const auto sent = lastRequest_ = Clock::now();
+  if (observer_) observer_->Sent(TxFrame.data(), requestLength, baud);
   // The receive thread releases a reply only whole, after the line has gone quiet, so the
   // first bytes seen are the complete reply.
   const auto lateUntil = sent + 2 * replyWait;
@@ -70,16 +73,22 @@ size_t Link::Exchange(size_t requestLength, std::chrono::milliseconds replyWait)
   if (!got) {
     // Nothing sent, or nobody left on the line to answer: no reply can be owed.
     if (written && !HungUp()) owedUntil_ = lateUntil;
+    if (observer_) observer_->TimedOut(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent));
     return 0;
   }
-  return ReadFrameBytes(RxFrame.data(), static_cast<uint16_t>(RxFrame.size()));
+  const uint16_t n = ReadFrameBytes(RxFrame.data(), static_cast<uint16_t>(RxFrame.size()));
+  if (observer_) observer_->Received(RxFrame.data(), n, baud);
+  return n;
 }
 
 uint16_t Link::ReadFrameBytes(uint8_t* dst, uint16_t max) { return tamsu::ReadFrameBytes(FrameRing, dst, max); }
 
-void Link::DiscardInput() {
-  while (ReadFrameBytes(RxFrame.data(), static_cast<uint16_t>(RxFrame.size())) > 0) {
-  }
+void Link::DiscardInput() { DiscardInput(false); }
+
+void Link::DiscardInput(bool report) {
+  size_t dropped = 0;
+  while (const uint16_t n = ReadFrameBytes(RxFrame.data(), static_cast<uint16_t>(RxFrame.size()))) dropped += n;
+  if (report && dropped > 0 && observer_) observer_->Discarded(dropped);
 }
 
 bool Link::WaitForFrame(Clock::time_point deadline) { return pump_->WaitForFrame(deadline); }

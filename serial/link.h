@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "serial/line_observer.h"
 #include "serial/ring_buffer.h"
 #include "serial/serial_port.h"
 
@@ -64,12 +65,21 @@ class Link {
   bool HungUp() const;
   ReceivePump& Pump() { return *pump_; }
 
+  // Who is told of every frame (window thread); nullptr: nobody.
+  void SetObserver(LineObserver* observer) { observer_ = observer; }
+  LineObserver* Observer() const { return observer_; }
+  // When the last exchange's request went out (or began, if nothing could be sent).
+  Clock::time_point LastRequest() const { return lastRequest_; }
+
  private:
   void Settle();
+  void DiscardInput(bool report);
 
   std::unique_ptr<ReceivePump> pump_;
   // Window thread only: until when the line may still deliver a reply nobody waits for.
   Clock::time_point owedUntil_{};
+  Clock::time_point lastRequest_{};
+  LineObserver* observer_ = nullptr;
 };
 
 }  // namespace tamsu

@@ -8,7 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "modbus/frame_text.h"
 #include "modbus/frames.h"
+#include "modbus/line_record.h"
 #include "sim/profile.h"
 #include "sim/simulator.h"
 
@@ -17,7 +19,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: tamsu-sim --profile NAME [--address N] [--baud B] [--protocol legacy|any255|any0|modbus]\n"
     "                 [--fault KIND[:PARAM][@N|@always]]... [--mismatch garbage|silence] [--no-drift]\n"
-    "                 [--port-dir DIR] [--link NAME]\n"
+    "                 [--port-dir DIR] [--link NAME] [-v|--verbose]\n"
     "       tamsu-sim --list-profiles\n"
     "fault kinds: silence, badcrc, wrongaddress, exception[:CODE], split[:GAP_MS], delay[:MS], garbage,\n"
     "             twice[:GAP_MS], endless[:MS]\n";
@@ -88,6 +90,20 @@ int main(int argc, char** argv) {
       } else {
         return Usage("--mismatch takes garbage or silence");
       }
+    } else if (arg == "-v" || arg == "--verbose") {
+      // Each exchange as the tool's line traffic view shows it, from the device's side.
+      options.onExchange = [](const LogEntry& e) {
+        std::string lines = tamsu::LineRecord::Format("received", e.lineBaud,
+                                                      tamsu::HexBytes(e.request.data(), e.request.size()),
+                                                      e.rateMatched ? tamsu::DescribeRequest(e.request.data(), e.request.size())
+                                                                    : "heard at another rate than the device's");
+        if (!e.reply.empty())
+          lines += "\n" + tamsu::LineRecord::Format("sent", e.lineBaud, tamsu::HexBytes(e.reply.data(), e.reply.size()),
+                                                    e.rateMatched ? tamsu::DescribeReply(e.reply.data(), e.reply.size(),
+                                                                                         e.request.data(), e.request.size())
+                                                                  : "noise");
+        std::fprintf(stderr, "%s\n", lines.c_str());
+      };
     } else if (arg == "--no-drift") {
       options.drift = false;
     } else if (arg == "--port-dir") {

@@ -418,6 +418,7 @@ void TransmitterSimulator::Flush(Clock::time_point now) {
 }
 
 void TransmitterSimulator::Log(LogEntry entry) {
+  if (options_.onExchange) options_.onExchange(entry);
   {
     std::lock_guard lock(mutex_);
     log_.push_back(std::move(entry));

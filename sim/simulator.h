@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -51,6 +52,8 @@ std::string_view FaultName(FaultKind kind);
 // What a device at another rate than the line's sends back for a request.
 enum class Mismatch : uint8_t { Garbage, Silence };
 
+struct LogEntry;
+
 struct SimulatorOptions {
   std::string profile = "generic";
   DeviceConfig device{};
@@ -60,6 +63,8 @@ struct SimulatorOptions {
   bool publish = false;
   std::string portDirectory;  // empty: RuntimePortDirectory()
   std::string linkName;       // empty: the first free "sim-ttyV<N>"
+  // Called on the serving thread with every request heard and what went back (verbose mode).
+  std::function<void(const LogEntry&)> onExchange;
 };
 
 struct LogEntry {

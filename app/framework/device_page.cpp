@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <optional>
+#include <tuple>
 
 #include "app/framework/dialog_units.h"
 #include "modbus/number_text.h"
@@ -107,10 +108,30 @@ QVBoxLayout* DevicePage::Column(int column) {
     grid->setVerticalSpacing(du.Y(5));
     box->addLayout(grid);
     box->addStretch(1);
-    columnsRow_->addLayout(box);
+    BandOf(static_cast<int>(columns_.size()))->addLayout(box);
     columns_.push_back(box);
   }
   return columns_[column];
+}
+
+size_t DevicePage::BandIndex(int column) const {
+  size_t band = 0;
+  for (int first = 0; band + 1 < declaration_.bands.size(); ++band) {
+    first += declaration_.bands[band];
+    if (column < first) break;
+  }
+  return band;
+}
+
+QHBoxLayout* DevicePage::BandOf(int column) {
+  const size_t band = BandIndex(column);
+  while (bands_.size() <= band) {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(DialogUnits(font()).X(declaration_.metrics.columnGap));
+    bandsBox_->addLayout(row);
+    bands_.push_back(row);
+  }
+  return bands_[band];
 }
 
 QGridLayout* DevicePage::ColumnGrid(int column) {
@@ -130,11 +151,14 @@ QString DevicePage::RowCaption(size_t index) const {
 QString DevicePage::RowName(size_t index) const {
   const Row& row = declaration_.rows[index];
   if (!row.name.isEmpty()) return row.name;
+  // The caption a row is known by (its own, or that of the rows its button reads with); a row
+  // named outright is told apart by that name and never clashes.
+  auto caption = [this](size_t i) { return declaration_.rows[i].name.isEmpty() ? RowCaption(i) : QString(); };
   const QString name = RowCaption(index);
   const QString unit = Plain(row.unit);
   if (name.isEmpty()) return unit;
   int same = 0;
-  for (size_t i = 0; i < declaration_.rows.size(); ++i) same += declaration_.rows[i].edit != 0 && RowCaption(i) == name;
+  for (size_t i = 0; i < declaration_.rows.size(); ++i) same += declaration_.rows[i].edit != 0 && caption(i) == name;
   if (same > 1 && !unit.isEmpty())
     return unit.startsWith(u'(') ? QStringLiteral("%1 %2").arg(name, unit) : QStringLiteral("%1 (%2)").arg(name, unit);
   return name;
@@ -150,9 +174,9 @@ void DevicePage::Build() {
   root->setSpacing(du.Y(6));
   header_ = new QVBoxLayout;
   root->addLayout(header_);
-  columnsRow_ = new QHBoxLayout;
-  columnsRow_->setSpacing(du.X(declaration_.metrics.columnGap));
-  root->addLayout(columnsRow_);
+  bandsBox_ = new QVBoxLayout;
+  bandsBox_->setSpacing(du.Y(6));
+  root->addLayout(bandsBox_);
 
   QSet<int> ids;
   auto claim = [&ids, this](int id) {
@@ -181,12 +205,17 @@ void DevicePage::Build() {
     combo->setMinimumWidth(du.X(declaration_.metrics.editWidth + kButtonWidth));
     label->setBuddy(combo);
     Identify(combo, selector.id, Plain(selector.caption));
+    if (combo->lineEdit()) combo->lineEdit()->setAccessibleName(Plain(selector.caption));
     grid->addWidget(label, line, kCaptionColumn);
     grid->addWidget(combo, line, kEditColumn, 1, 3);
     const int id = selector.id;
     connect(combo, &QComboBox::currentIndexChanged, this, [this, id] { SelectorChanged(id); });
   }
 
+  for (const Row& row : declaration_.rows) {
+    if (static_cast<int>(firstRowLines_.size()) <= row.column) firstRowLines_.resize(row.column + 1, -1);
+    if (firstRowLines_[row.column] < 0) firstRowLines_[row.column] = ColumnGrid(row.column)->rowCount();
+  }
   for (size_t i = 0; i < declaration_.rows.size(); ++i) {
     BuildRow(i, ids);
     const Row& row = declaration_.rows[i];
@@ -219,13 +248,39 @@ void DevicePage::Build() {
     column->insertWidget(column->count() - 1, frame);
   }
 
-  columnsRow_->addStretch(1);
+  for (QHBoxLayout* band : bands_) band->addStretch(1);
   root->addStretch(1);
   auto* web = new QLabel(WebAddress(), this);
   web->setObjectName(QStringLiteral("webAddress"));
   web->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   root->addWidget(web);
+  OrderTabs();
   Refresh();
+}
+
+// Tab goes row by row, left to right, top to bottom: a band's lines across its columns, then
+// the next band, whatever order the rows were declared in.
+void DevicePage::OrderTabs() {
+  struct Stop {
+    size_t band;
+    int line, column, cell;
+    QWidget* widget;
+  };
+  std::vector<Stop> stops;
+  for (int c = 0; c < static_cast<int>(columns_.size()); ++c) {
+    QGridLayout* grid = ColumnGrid(c);
+    for (int i = 0; i < grid->count(); ++i) {
+      QWidget* w = grid->itemAt(i)->widget();
+      if (!w || !(w->focusPolicy() & Qt::TabFocus)) continue;
+      int line = 0, cell = 0, rows = 0, cells = 0;
+      grid->getItemPosition(i, &line, &cell, &rows, &cells);
+      stops.push_back({BandIndex(c), line, c, cell, w});
+    }
+  }
+  std::stable_sort(stops.begin(), stops.end(), [](const Stop& a, const Stop& b) {
+    return std::tie(a.band, a.line, a.column, a.cell) < std::tie(b.band, b.line, b.column, b.cell);
+  });
+  for (size_t k = 1; k < stops.size(); ++k) setTabOrder(stops[k - 1].widget, stops[k].widget);
 }
 
 void DevicePage::BuildRow(size_t index, QSet<int>& ids) {
@@ -237,7 +292,7 @@ void DevicePage::BuildRow(size_t index, QSet<int>& ids) {
   };
   auto widgets = std::make_unique<RowWidgets>();
   QGridLayout* grid = ColumnGrid(row.column);
-  const int line = grid->rowCount();
+  const int line = row.line >= 0 ? firstRowLines_[row.column] + row.line : grid->rowCount();
   const QString name = RowName(index);
 
   QWidget* field = nullptr;
@@ -289,7 +344,12 @@ void DevicePage::BuildRow(size_t index, QSet<int>& ids) {
   auto button = [&](int id, const QString& text) {
     claim(id);
     auto* b = new QPushButton(text, this);
-    b->setMinimumSize(std::max(du.X(kButtonWidth), b->sizeHint().width()), du.Y(kButtonHeight));
+    if (const int narrow = declaration_.metrics.buttonWidth; narrow > 0) {
+      b->setFixedWidth(std::max(du.X(narrow), b->fontMetrics().horizontalAdvance(text) + du.X(6)));
+      b->setMinimumHeight(du.Y(kButtonHeight));
+    } else {
+      b->setMinimumSize(std::max(du.X(kButtonWidth), b->sizeHint().width()), du.Y(kButtonHeight));
+    }
     Identify(b, id, what.isEmpty() ? text : text + u' ' + what);
     buttons_.push_back(b);
     return b;

@@ -158,6 +158,9 @@ struct Row {
   // nothing, leaving the field as it is.
   bool testsPort = false;
   QString name{};  // the accessible name, where caption and unit do not say what the field is
+  // Its line among its column's rows (0: the first, below any heading), where a page lays its
+  // fields out in another order than it reads them (a grid); -1: after the rows before it.
+  int line = -1;
 };
 
 struct RealTimeBox {
@@ -231,6 +234,7 @@ struct BlockPoll {
 struct PageMetrics {
   int editWidth = 56;
   int columnGap = 14;
+  int buttonWidth = 0;  // 0: as wide as the style draws it; else this, or its caption's width if more
 };
 
 struct PageDeclaration {
@@ -245,6 +249,10 @@ struct PageDeclaration {
   bool pollShowsErrors = false;
   BlockPoll block{};
   PageMetrics metrics{};
+  // Blocks of columns above one another (a measured block above its calibrations): how many
+  // columns each band holds, top to bottom; columns past the last band join it. Empty: every
+  // column side by side.
+  std::vector<int> bands{};
 };
 
 // What one field of a page shows now, for whatever reports a page's state (a record, a trend).
@@ -341,6 +349,9 @@ class DevicePage : public QWidget {
   void Build();
   void BuildRow(size_t index, QSet<int>& ids);
   QVBoxLayout* Column(int column);
+  QHBoxLayout* BandOf(int column);
+  size_t BandIndex(int column) const;
+  void OrderTabs();
   QGridLayout* ColumnGrid(int column);
   QString RowCaption(size_t index) const;
   QString RowName(size_t index) const;
@@ -354,8 +365,10 @@ class DevicePage : public QWidget {
   PageDeclaration declaration_;
   ModbusMaster master_;
   std::vector<std::unique_ptr<RowWidgets>> rowWidgets_;
-  QHBoxLayout* columnsRow_ = nullptr;
+  QVBoxLayout* bandsBox_ = nullptr;
+  std::vector<QHBoxLayout*> bands_;
   std::vector<QVBoxLayout*> columns_;
+  std::vector<int> firstRowLines_;  // per column, the grid line of its rows' line 0
   std::vector<QPushButton*> buttons_;  // every "Inquire" and "Set up", in row order
   QCheckBox* realTimeBox_ = nullptr;
   QVBoxLayout* header_ = nullptr;

@@ -36,9 +36,10 @@ WindDirectionPage::WindDirectionPage(AppContext& context, QWidget* parent)
   const DialogUnits du(font());
   iconLabel_ = new QLabel(this);
   iconLabel_->setFixedSize(du.X(24), du.X(24));
-  Identify(iconLabel_, 1238, QStringLiteral("Direction icon"));
+  Identify(iconLabel_, 1238, QString());
+  // The name shows a value: a screen reader reads its text, with no fixed name over it.
   nameLabel_ = new QLabel(QStringLiteral("Wind Direction"), this);
-  Identify(nameLabel_, 1240, QStringLiteral("Direction name"));
+  Identify(nameLabel_, 1240, QString());
   auto* line = new QHBoxLayout;
   line->setSpacing(du.X(6));
   line->addWidget(iconLabel_);
@@ -76,6 +77,8 @@ QString WindDirectionPage::DirectionName() const { return nameLabel_->text(); }
 void WindDirectionPage::SetIcon(int icon) {
   icon_ = icon;
   iconLabel_->setPixmap(CompassIcon(icon, iconLabel_->width()));
+  // The picture says the direction the name says.
+  iconLabel_->setAccessibleName(QStringLiteral("Compass: %1").arg(nameLabel_->text()));
 }
 
 // The direction is the low byte of register 0 as shown. After a failed read that field is

@@ -57,9 +57,13 @@ TEST(Categories, HostsCarryTheirDeviceTabsAndPagesStillToBeBuiltOnlyTheWebAddres
   }
   EXPECT_EQ(shell.Host(0)->Tabs()->tabText(1), "Tem&&Humidity");
 
-  DevicePage* empty = shell.set->VisiblePage(9);
-  EXPECT_TRUE(empty->findChildren<QLineEdit*>().isEmpty() && empty->findChildren<QAbstractButton*>().isEmpty());
-  EXPECT_EQ(empty->findChild<QLabel*>("webAddress")->text(), DevicePage::WebAddress());
+  // Every page carries the web address at its foot.
+  for (int c = 0; c < 15; ++c) {
+    for (int t = 0; t < (shell.Host(c) ? shell.Host(c)->Count() : 1); ++t) {
+      DevicePage* page = shell.Host(c) ? shell.Host(c)->PageAt(t) : shell.set->VisiblePage(c);
+      EXPECT_EQ(page->findChild<QLabel*>("webAddress")->text(), DevicePage::WebAddress()) << c << " " << t;
+    }
+  }
   EXPECT_TRUE(DevicePage::WebAddress().endsWith(".example"));
 }
 
@@ -427,6 +431,36 @@ TEST(DevicePage, ABlockPollFillsItsFieldsFromOneAnswerOrEmptiesThemAll) {
   page.RealTimePoll();
   for (int edit : {46, 48, 20}) EXPECT_EQ(page.Edit(edit)->text(), "") << edit;
   EXPECT_TRUE(line.TakeBoxes().empty());
+}
+
+// Bands stand above one another, each holding its columns side by side; columns past the last
+// band join it. A row may take a line of its column out of its reading order. Narrow buttons
+// still show their whole caption.
+TEST(DevicePage, BandsOfColumnsRowsOnLinesOfTheirOwnAndNarrowButtons) {
+  SimulatedLine line("generic");
+  DevicePage page(line.Context(), {.name = "BandPage",
+                                   .rows = {{.caption = "A", .edit = 1, .inquire = 6, .read = Unsigned(0), .line = 1},
+                                            {.caption = "E", .edit = 5, .line = 0},
+                                            {.caption = "B", .edit = 2, .column = 1},
+                                            {.caption = "C", .edit = 3, .column = 2},
+                                            {.caption = "D", .edit = 4, .column = 3}},
+                                   .metrics = {.buttonWidth = 10},
+                                   .bands = {2, 1}});
+  page.show();
+  QApplication::processEvents();
+  auto at = [&page](int edit) { return page.Edit(edit)->geometry(); };
+  const QRect a = at(1), b = at(2), c = at(3), d = at(4), e = at(5);
+  EXPECT_EQ(e.left(), a.left());
+  EXPECT_LT(e.bottom(), a.top());
+  EXPECT_EQ(b.top(), e.top());
+  EXPECT_GT(b.left(), a.right());
+  EXPECT_GT(c.top(), a.bottom());
+  EXPECT_LT(c.left(), b.left());
+  EXPECT_EQ(d.top(), c.top());
+  EXPECT_GT(d.left(), c.right());
+  QPushButton* inquire = page.Button(6);
+  EXPECT_LT(inquire->width(), inquire->sizeHint().width());
+  EXPECT_GE(inquire->width(), inquire->fontMetrics().horizontalAdvance("Inquire") + 8);
 }
 
 }  // namespace

@@ -348,7 +348,9 @@ TEST_F(MainWindowTest, AboutOpensFromF1AndTheContextMenuAndEscapeClosesOnlyFromT
   });
   QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20), w.mapToGlobal(QPoint(20, 20)));
   QApplication::sendEvent(&w, &event);
-  EXPECT_EQ(entries, (QStringList{"Tamsu Tools Configuration Software(&A)...", "Trend", "Save record…"}));
+  EXPECT_EQ(entries.value(0), "Tamsu Tools Configuration Software(&A)...");
+  EXPECT_TRUE(entries.contains("Line traffic"));
+  EXPECT_TRUE(entries.contains("Trend") && entries.contains("Save record…"));
 
   // Esc inside a device page stays there.
   auto* edit = w.Categories().Page(0)->findChild<QLineEdit*>();

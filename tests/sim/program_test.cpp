@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -19,12 +20,14 @@ struct Program {
   FILE* out = nullptr;
 };
 
-Program Launch(const std::vector<std::string>& args) {
+// With `withErrors` the program's standard error comes through the same pipe.
+Program Launch(const std::vector<std::string>& args, bool withErrors = false) {
   int pipefd[2];
   if (pipe(pipefd) != 0) return {};
   const pid_t pid = fork();
   if (pid == 0) {
     dup2(pipefd[1], 1);
+    if (withErrors) dup2(pipefd[1], 2);
     close(pipefd[0]);
     close(pipefd[1]);
     std::vector<char*> argv{const_cast<char*>(TAMSU_SIM_PROGRAM)};
@@ -68,6 +71,35 @@ TEST(Program, PublishesServesAndRemovesItsPortOnEachSignal) {
     EXPECT_FALSE(std::filesystem::is_symlink(port)) << "signal " << sig;
   }
   std::filesystem::remove_all(dir);
+}
+
+// Verbose: each exchange in the words of the tool's line traffic view, from the device's side.
+TEST(Program, VerboseModePrintsEachExchangeDecoded) {
+  char tmpl[] = "/tmp/tamsu-sim-prog-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  Program p = Launch({"--profile", "TemHumPage", "--no-drift", "--protocol", "modbus", "--port-dir", tmpl, "-v"}, true);
+  ASSERT_GT(p.pid, 0);
+  char line[512] = {};
+  std::string port;
+  while (port.empty() && fgets(line, sizeof line, p.out))
+    if (line[0] == '/') port.assign(line, strlen(line) - 1);
+  ASSERT_FALSE(port.empty());
+  {
+    tamsu::test::Line l(port, 9600);
+    EXPECT_EQ(l.Exchange(tamsu::test::ReadReq(1, 0x0001, 1)), tamsu::test::WithCrc({1, 3, 2, 0x00, 0xE6}));
+  }
+  std::string heard, answered;
+  while ((heard.empty() || answered.empty()) && fgets(line, sizeof line, p.out)) {
+    const std::string text = line;
+    if (text.find("received") != std::string::npos) heard = text;
+    if (text.find("  sent ") != std::string::npos) answered = text;
+  }
+  EXPECT_NE(heard.find("received   9600  01 03 00 01 00 01 D5 CA  03 read 0x0001 \u00D71 at 1"), std::string::npos)
+      << heard;
+  EXPECT_NE(answered.find("sent       9600  01 03 02 00 E6 39 CE  values 0x00E6 (230)"), std::string::npos)
+      << answered;
+  EXPECT_EQ(Finish(p, SIGTERM), 0);
+  std::filesystem::remove_all(tmpl);
 }
 
 TEST(Program, ListsProfilesAndRefusesBadArguments) {

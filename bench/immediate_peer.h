@@ -1,0 +1,50 @@
+// A transmitter played on the master side of a pseudo-terminal that answers every read request
+// at once with one register value (300), for benchmarks of the tool's own share of a round trip.
+#pragma once
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "modbus/frames.h"
+#include "tests/support/pty_pair.h"
+
+namespace tamsu::bench {
+
+// Answers every whole read request with one register value until stopped.
+class ImmediatePeer {
+ public:
+  explicit ImmediatePeer(test::PtyPair& pty) : pty_(pty), thread_([this] { Run(); }) {}
+  ~ImmediatePeer() {
+    stop_ = true;
+    thread_.join();
+  }
+
+ private:
+  void Run() {
+    std::vector<uint8_t> pending;
+    while (!stop_) {
+      pollfd p{pty_.master(), POLLIN, 0};
+      if (::poll(&p, 1, 20) <= 0) continue;
+      uint8_t buf[256];
+      const ssize_t n = ::read(pty_.master(), buf, sizeof buf);
+      if (n <= 0) continue;
+      pending.insert(pending.end(), buf, buf + n);
+      while (pending.size() >= 8) {
+        uint8_t reply[8] = {pending[0], 0x03, 2, 0x01, 0x2C};
+        const size_t length = AppendCrc(reply, 5);
+        pending.erase(pending.begin(), pending.begin() + 8);
+        pty_.Send(std::vector<uint8_t>(reply, reply + length));
+      }
+    }
+  }
+
+  test::PtyPair& pty_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+}  // namespace tamsu::bench

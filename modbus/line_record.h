@@ -1,0 +1,51 @@
+// The line traffic record: every frame the tool sends and receives, what it made of each, and
+// how each transaction ended, as text lines, the last 10,000 of them. It is the line's
+// observer; a view reads the lines it has not shown yet by their sequence numbers. Window
+// thread only, so neither side ever waits for the other.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "serial/line_observer.h"
+
+namespace tamsu {
+
+class LineRecord : public LineObserver {
+ public:
+  static constexpr size_t kCapacity = 10000;
+
+  struct Line {
+    uint64_t seq;  // 1, 2, 3, ... for the whole run
+    std::string text;
+  };
+
+  void Sent(const uint8_t* bytes, size_t n, uint32_t baud) override;
+  void Received(const uint8_t* bytes, size_t n, uint32_t baud) override;
+  void Discarded(size_t n) override;
+  void TimedOut(std::chrono::milliseconds waited) override;
+  void Outcome(uint8_t result, std::chrono::microseconds roundTrip) override;
+
+  // The lines with a sequence number above `after`, oldest first (those still held).
+  std::vector<Line> Since(uint64_t after) const;
+  uint64_t LastSeq() const { return next_ - 1; }
+  size_t Size() const { return lines_.size(); }
+  void Clear() { lines_.clear(); }
+
+  // One line as the view and the simulator print it:
+  // "HH:MM:SS.mmm  direction  baud  hex  summary" (direction "sent", "received", or a word
+  // of its own for the lines that are no frame).
+  static std::string Format(const std::string& direction, uint32_t baud, const std::string& hex,
+                            const std::string& summary);
+
+ private:
+  void Add(std::string text);
+
+  std::deque<Line> lines_;
+  uint64_t next_ = 1;
+  std::vector<uint8_t> request_;  // the last request, to read its reply by
+};
+
+}  // namespace tamsu

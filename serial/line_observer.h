@@ -1,0 +1,25 @@
+// What the line reports to whoever watches it (the line traffic record): every frame sent and
+// received, bytes thrown away before a request, a reply that never came, and how a
+// transaction ended. Called on the window thread, inside the exchange: an observer must be
+// quick and must never block.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+
+namespace tamsu {
+
+class LineObserver {
+ public:
+  using Clock = std::chrono::steady_clock;
+  virtual ~LineObserver() = default;
+  virtual void Sent(const uint8_t* bytes, size_t n, uint32_t baud) = 0;
+  virtual void Received(const uint8_t* bytes, size_t n, uint32_t baud) = 0;
+  virtual void Discarded(size_t n) = 0;  // stale bytes dropped before a request went out
+  virtual void TimedOut(std::chrono::milliseconds waited) = 0;
+  // A register transaction's result (0..3) and the time from its request to its end.
+  virtual void Outcome(uint8_t result, std::chrono::microseconds roundTrip) = 0;
+};
+
+}  // namespace tamsu
