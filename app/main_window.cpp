@@ -2,6 +2,10 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QStandardPaths>
 #include <QFile>
 #include <QGroupBox>
 #include <QIcon>
@@ -19,7 +23,9 @@
 #include <vector>
 
 #include "app/categories.h"
+#include "app/commissioning_record.h"
 #include "app/line_traffic_window.h"
+#include "app/trend_window.h"
 #include "app/framework/category_host.h"
 #include "app/framework/dialog_units.h"
 #include "serial/port_directory.h"
@@ -119,6 +125,7 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
   addAction(about);
   AddLineTrafficAction();
   link_.SetObserver(&traffic_);
+  AddTrendAndRecordActions();
 
   RefreshPortList();
   if (portList_->count() > 0) portList_->setCurrentIndex(0);
@@ -329,6 +336,81 @@ DeviceSettings MainWindow::Settings() { return DeviceSettings(link_, master_, co
 void MainWindow::ShowAbout() {
   AboutBox box(this);
   box.exec();
+}
+
+void MainWindow::AddTrendAndRecordActions() {
+  trend_ = new TrendWindow(this);
+  auto add = [this](const QString& text, const char* name, const QKeySequence& key, void (MainWindow::*slot)()) {
+    auto* action = new QAction(text, this);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcut(key);
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this, slot);
+    addAction(action);
+  };
+  add(QString::fromLatin1(kTrendMenuText), "trendAction", QKeySequence(Qt::CTRL | Qt::Key_T), &MainWindow::ShowTrend);
+  add(QString::fromUtf8(kSaveRecordMenuText), "saveRecordAction", QKeySequence(Qt::CTRL | Qt::Key_S),
+      &MainWindow::SaveRecord);
+
+  // The trend follows the page the user sees: the category tab and, in a host, its device tab.
+  connect(categoryTabs_, &QTabWidget::currentChanged, this, &MainWindow::FollowShownPage);
+  for (int i = 0; i < categories_->Count(); ++i)
+    if (auto* host = qobject_cast<CategoryHost*>(categories_->Page(i)))
+      connect(host->Tabs(), &QTabWidget::currentChanged, this, &MainWindow::FollowShownPage);
+  FollowShownPage();
+}
+
+void MainWindow::FollowShownPage() {
+  trend_->Follow(categories_->VisiblePage(categoryTabs_->currentIndex()), ShownPageCaption());
+}
+
+QString MainWindow::ShownPageCaption() const {
+  const int category = categoryTabs_->currentIndex();
+  QString caption = categories_->Caption(category);
+  if (auto* host = qobject_cast<CategoryHost*>(categories_->Page(category)); host && host->CurrentIndex() >= 0)
+    caption += QStringLiteral(" / ") + host->Tabs()->tabText(host->CurrentIndex()).replace(QStringLiteral("&&"),
+                                                                                           QStringLiteral("&"));
+  return caption;
+}
+
+void MainWindow::ShowTrend() {
+  FollowShownPage();
+  trend_->show();
+  trend_->raise();
+  trend_->activateWindow();
+}
+
+std::optional<CommissioningRecord> MainWindow::CurrentRecord() const {
+  const DevicePage* page = categories_->VisiblePage(categoryTabs_->currentIndex());
+  if (!page) return std::nullopt;
+  const QString port = link_.Port.IsOpen() ? QString::fromStdString(link_.Port.Settings().devicePath) : QString();
+  return RecordOf(*page, QDateTime::currentDateTime(), port, addressBox_->text(), baudBox_->text(),
+                  ShownPageCaption());
+}
+
+void MainWindow::SaveRecord() {
+  const std::optional<CommissioningRecord> record = CurrentRecord();
+  if (!record) return;
+  if (recordFolder_.isEmpty()) recordFolder_ = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  QFileDialog dialog(this, QStringLiteral("Save record"), recordFolder_,
+                     QStringLiteral("CSV files (*.csv);;All files (*)"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix(QStringLiteral("csv"));
+  dialog.selectFile(SuggestedRecordName(*record));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  const QString path = dialog.selectedFiles().constFirst();
+  if (SaveRecordTo(path)) recordFolder_ = QFileInfo(path).absolutePath();
+}
+
+// What the page shows when the file is written, not when the dialog opened.
+bool MainWindow::SaveRecordTo(const QString& path) {
+  const std::optional<CommissioningRecord> record = CurrentRecord();
+  if (!record) return false;
+  QString error;
+  if (SaveRecordFile(*record, path, &error)) return true;
+  context_.messages.ShowMessage(QStringLiteral("The record could not be saved to %1: %2").arg(path, error).toStdString(),
+                                "Warning", MessageIcon::Exclamation);
+  return false;
 }
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/framework/app_context.h"
@@ -25,6 +26,8 @@ namespace tamsu {
 
 class CategorySet;
 class LineTrafficWindow;
+class TrendWindow;
+struct CommissioningRecord;
 
 inline constexpr char kAboutMenuText[] = "Tamsu Tools Configuration Software(&A)...";
 
@@ -54,6 +57,14 @@ class MainWindow : public QWidget {
   // "Line traffic": opens (or brings forward) the window of the line's record.
   LineTrafficWindow* ShowLineTraffic();
   LineRecord& Traffic() { return traffic_; }
+  // "Trend" opens the trend window; "Save record…" asks for a file and writes the shown page's
+  // record to it. SaveRecordTo writes without asking (false, with a message box, on failure).
+  void ShowTrend();
+  void SaveRecord();
+  bool SaveRecordTo(const QString& path);
+  TrendWindow* Trend() const { return trend_; }
+  // The shown device page as the tabs name it ("Gas / MG11").
+  QString ShownPageCaption() const;
 
   const DeviceConfig& Config() const { return config_; }
   bool InquireLatch() const { return inquireLatch_; }
@@ -75,6 +86,9 @@ class MainWindow : public QWidget {
   void ClearInquireLatch();
   DeviceSettings Settings();
   bool OwnControlHasFocus() const;
+  void AddTrendAndRecordActions();
+  void FollowShownPage();
+  std::optional<CommissioningRecord> CurrentRecord() const;
 
   AppContext& context_;
   Link& link_;
@@ -95,6 +109,8 @@ class MainWindow : public QWidget {
   QTabWidget* categoryTabs_ = nullptr;
   QTimer* timer1_ = nullptr;
   QTimer* timer5_ = nullptr;
+  TrendWindow* trend_ = nullptr;
+  QString recordFolder_;  // where the last record went, for the next one (this run only)
 
   bool inquireLatch_ = false;
   bool inquireRunning_ = false;

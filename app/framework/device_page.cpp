@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <optional>
 #include <tuple>
 
 #include "app/framework/dialog_units.h"
@@ -139,20 +140,21 @@ QGridLayout* DevicePage::ColumnGrid(int column) {
 
 // An edit is named by its caption, and by its unit too where the caption repeats on the page;
 // a row without a caption takes that of the row whose button reads it.
+QString DevicePage::RowCaption(size_t index) const {
+  const Row& row = declaration_.rows[index];
+  QString own = Plain(row.caption);
+  for (size_t j = 0; own.isEmpty() && row.inquire != 0 && j < declaration_.rows.size(); ++j)
+    if (j != index && declaration_.rows[j].inquire == row.inquire) own = Plain(declaration_.rows[j].caption);
+  return own;
+}
+
 QString DevicePage::RowName(size_t index) const {
   const Row& row = declaration_.rows[index];
   if (!row.name.isEmpty()) return row.name;
-  // The caption a row is known by: its own, or that of the rows its button reads with. A row
+  // The caption a row is known by (its own, or that of the rows its button reads with); a row
   // named outright is told apart by that name and never clashes.
-  auto caption = [this](size_t i) {
-    const Row& r = declaration_.rows[i];
-    if (!r.name.isEmpty()) return QString();
-    QString own = Plain(r.caption);
-    for (size_t j = 0; own.isEmpty() && r.inquire != 0 && j < declaration_.rows.size(); ++j)
-      if (j != i && declaration_.rows[j].inquire == r.inquire) own = Plain(declaration_.rows[j].caption);
-    return own;
-  };
-  const QString name = caption(index);
+  auto caption = [this](size_t i) { return declaration_.rows[i].name.isEmpty() ? RowCaption(i) : QString(); };
+  const QString name = RowCaption(index);
   const QString unit = Plain(row.unit);
   if (name.isEmpty()) return unit;
   int same = 0;
@@ -401,6 +403,59 @@ QComboBox* DevicePage::SelectorBox(int id) const { return findChild<QComboBox*>(
 QString DevicePage::CurrentEntry(int selector) const {
   const QComboBox* box = SelectorBox(selector);
   return box && box->currentIndex() >= 0 ? box->itemText(box->currentIndex()) : QString();
+}
+
+std::vector<FieldReading> DevicePage::Readings() const {
+  std::vector<FieldReading> out;
+  for (const Selector& selector : declaration_.selectors)
+    out.push_back({.id = selector.id, .caption = Plain(selector.caption), .text = CurrentEntry(selector.id)});
+
+  // How the poll fills a field now, if it does: as its block field, as its row's read, or as a
+  // derived field of a polled row.
+  auto polledAs = [this](int edit) -> std::optional<Representation> {
+    const BlockPoll& block = declaration_.block;
+    if (block.count > 0) {
+      for (const BlockField& f : block.fields)
+        if (f.edit == edit && f.offset + f.shown.Words() <= block.count) return f.shown;
+      return std::nullopt;
+    }
+    for (int polled : declaration_.poll) {
+      const Row* row = Skipped(polled) ? nullptr : RowOfEdit(polled);
+      if (!row) continue;
+      if (polled == edit && ReadFor(*row)) return ReadFor(*row).shown;
+      for (const auto& [also, shown] : row->alsoShows)
+        if (also == edit) return shown;
+    }
+    return std::nullopt;
+  };
+  // Otherwise how a press fills it: its own read, or a read it is derived from.
+  auto readAs = [this](const Row& row) -> std::optional<Representation> {
+    if (const ReadOp op = ReadFor(row)) return op.shown;
+    for (const Row& other : declaration_.rows)
+      for (const auto& [also, shown] : other.alsoShows)
+        if (also == row.edit) return shown;
+    return std::nullopt;
+  };
+
+  for (size_t i = 0; i < declaration_.rows.size(); ++i) {
+    const Row& row = declaration_.rows[i];
+    const RowWidgets& w = *rowWidgets_[i];
+    if (row.hidden || (!w.edit && !w.list)) continue;
+    FieldReading reading{.id = row.edit, .caption = RowCaption(i), .unit = row.unit};
+    if (reading.caption.isEmpty()) reading.caption = row.name;
+    std::optional<Representation> shown = polledAs(row.edit);
+    reading.polled = shown.has_value();
+    if (w.list) {
+      const int k = w.list->currentIndex();
+      reading.text = k >= 0 ? w.list->itemText(k) : QString();
+    } else {
+      reading.text = w.edit->text();
+      if (!shown) shown = readAs(row);
+      reading.numeric = shown && shown->Numeric();
+    }
+    out.push_back(std::move(reading));
+  }
+  return out;
 }
 
 bool DevicePage::EntryChosen(int selector, const QStringList& entries) const {

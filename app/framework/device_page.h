@@ -255,6 +255,16 @@ struct PageDeclaration {
   std::vector<int> bands{};
 };
 
+// What one field of a page shows now, for whatever reports a page's state (a record, a trend).
+struct FieldReading {
+  int id = 0;            // the field's id (an edit, a list or a selector)
+  QString caption{};     // the row's caption without its colon; a row without one, that of its "Inquire"
+  QString unit{};
+  QString text{};        // the field's text; for a list or selector, the entry chosen ("" for none)
+  bool numeric = false;  // it is filled with a number, not a code, a text or a list entry
+  bool polled = false;   // the real-time poll fills it, with the entries chosen now
+};
+
 // The seam between a QLineEdit and the Show operations and field writes.
 class LineEditField : public EditField {
  public:
@@ -298,6 +308,9 @@ class DevicePage : public QWidget {
 
   static QString WebAddress();
 
+  // Every visible field, in the order the page shows them: its selectors, then its rows.
+  std::vector<FieldReading> Readings() const;
+
  signals:
   // A real-time poll has filled (or emptied) the page's fields.
   void Polled();
@@ -340,6 +353,7 @@ class DevicePage : public QWidget {
   size_t BandIndex(int column) const;
   void OrderTabs();
   QGridLayout* ColumnGrid(int column);
+  QString RowCaption(size_t index) const;
   QString RowName(size_t index) const;
   bool EntryChosen(int selector, const QStringList& entries) const;
   bool Skipped(int editId) const;

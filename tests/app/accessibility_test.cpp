@@ -1,6 +1,6 @@
 // Every control a person can reach is named the way a screen reader says it: walked through
 // the accessible tree of the main window with every category page and device page, and of the
-// line traffic window. A label that shows a value is read as that value.
+// line traffic and trend windows. A label that shows a value is read as that value.
 #include <QAccessible>
 #include <QLabel>
 #include <QTabWidget>
@@ -9,6 +9,7 @@
 #include "app/framework/category_host.h"
 #include "app/line_traffic_window.h"
 #include "app/main_window.h"
+#include "app/trend_window.h"
 #include "tests/pages/page_test_support.h"
 
 namespace tamsu {
@@ -67,6 +68,8 @@ TEST(Accessibility, EveryControlOfEveryPageAndWindowIsNamedAndValueLabelsReadThe
   tabs->setCurrentIndex(0);
   Walk(QAccessible::queryAccessibleInterface(&window), faults, visited, "MainWindow");
   Walk(QAccessible::queryAccessibleInterface(window.ShowLineTraffic()), faults, visited, "LineTrafficWindow");
+  window.ShowTrend();
+  Walk(QAccessible::queryAccessibleInterface(window.Trend()), faults, visited, "TrendWindow");
   EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
   EXPECT_GE(pages, 57);
   EXPECT_GT(visited, 1000);

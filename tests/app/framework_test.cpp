@@ -360,6 +360,56 @@ TEST(DevicePage, ListsCommandsRefusalsAndDerivedFields) {
   EXPECT_EQ(line.TakeBoxes(), (std::vector<Box>{{"format", "Warning", MessageIcon::Exclamation}}));
 }
 
+// What a record or a trend reads off a page: every visible field in page order, named by its
+// caption (or that of the row it is read with), whether a number fills it and whether the poll
+// does, as the entries chosen now decide.
+TEST(DevicePage, ReadingsSayWhatEachFieldShowsAndWhetherThePollFillsItWithANumber) {
+  SimulatedLine line("generic");
+  RangePage page(line.Context());
+  struct Seen {
+    int id;
+    QString caption, unit, text;
+    bool numeric, polled;
+    bool operator==(const Seen&) const = default;
+  };
+  auto seen = [&page] {
+    std::vector<Seen> out;
+    for (const FieldReading& r : page.Readings()) out.push_back({r.id, r.caption, r.unit, r.text, r.numeric, r.polled});
+    return out;
+  };
+  line.Sim().SetRegister(0x0002, 1000);
+  line.Sim().SetRegister(0x0064, 1);
+  page.RealTimePoll();
+  page.Button(41)->click();
+  page.Edit(44)->setText("4.00");
+  EXPECT_EQ(seen(), (std::vector<Seen>{{10, "Sensor Type", "", "Gas 0-500", false, false},
+                                       {20, "Gas", "ppm", "1000", true, true},
+                                       {22, "Gas", "mg/m3", "", true, false},
+                                       {23, "Gas Upper", "ppm", "0", true, true},
+                                       {40, "Mode", "", "Depth", false, false},
+                                       {44, "Calibration", "", "4.00", false, false},
+                                       {46, "Weight", "g", "", true, false},
+                                       {48, "Level", "cm", "", true, false}}));
+  // An entry that leaves a field out of the poll; a list with nothing chosen reads "".
+  page.SelectorBox(10)->setCurrentIndex(page.SelectorBox(10)->findText("Gas only"));
+  page.List(40)->setCurrentIndex(-1);
+  const std::vector<Seen> now = seen();
+  EXPECT_EQ(now[3], (Seen{23, "Gas Upper", "ppm", " ", true, false}));
+  EXPECT_EQ(now[4].text, "");
+
+  // A block poll fills exactly its fields, each as the block shows it.
+  PageDeclaration declaration = RangeDeclaration();
+  declaration.block = {.start = 0, .count = 2,
+                       .fields = {{46, 0, {}}, {48, 1, {.kind = Representation::Kind::Codes}},
+                                  {20, 1, {.kind = Representation::Kind::Unsigned32}}}};
+  RangePage block(line.Context(), declaration);
+  std::vector<std::pair<int, std::pair<bool, bool>>> polled;
+  for (const FieldReading& r : block.Readings()) polled.push_back({r.id, {r.numeric, r.polled}});
+  EXPECT_EQ(polled, (std::vector<std::pair<int, std::pair<bool, bool>>>{
+                        {10, {false, false}}, {20, {true, false}}, {22, {true, false}}, {23, {true, false}},
+                        {40, {false, false}}, {44, {false, false}}, {46, {true, true}}, {48, {false, true}}}));
+}
+
 TEST(DevicePage, ABlockPollFillsItsFieldsFromOneAnswerOrEmptiesThemAll) {
   SimulatedLine line("generic");
   PageDeclaration declaration = RangeDeclaration();

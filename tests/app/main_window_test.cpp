@@ -350,6 +350,7 @@ TEST_F(MainWindowTest, AboutOpensFromF1AndTheContextMenuAndEscapeClosesOnlyFromT
   QApplication::sendEvent(&w, &event);
   EXPECT_EQ(entries.value(0), "Tamsu Tools Configuration Software(&A)...");
   EXPECT_TRUE(entries.contains("Line traffic"));
+  EXPECT_TRUE(entries.contains("Trend") && entries.contains("Save record…"));
 
   // Esc inside a device page stays there.
   auto* edit = w.Categories().Page(0)->findChild<QLineEdit*>();

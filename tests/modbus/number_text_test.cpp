@@ -6,10 +6,11 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <limits>
 #include <locale>
 #include <string>
+
+#include "tests/support/german_locale.h"
 
 // glibc keeps a small allocation for a locale found through LOCPATH; not ours to free.
 extern "C" const char* __lsan_default_suppressions() { return "leak:argz_add_sep\n"; }
@@ -82,32 +83,15 @@ TEST(Formatting, FixedAndCorrectlyRounded) {
 
 // A German locale uses the comma as its decimal separator; nothing here may follow it.
 TEST(GermanLocale, NumbersStayC) {
-  std::filesystem::path dir;
-  bool found = false;
-  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE@euro", "de_DE"})
-    if (!found && std::setlocale(LC_ALL, name)) found = (std::locale::global(std::locale(name)), true);
-  if (!found) {  // none installed: compile one into a private directory when possible
-    dir = std::filesystem::temp_directory_path() / ("tamsu-locale-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string cmd = "localedef -i de_DE -f UTF-8 '" + (dir / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";
-    ::setenv("LOCPATH", dir.c_str(), 1);
-    if (std::system(cmd.c_str()) == 0 && std::setlocale(LC_ALL, "de_DE.UTF-8"))
-      found = (std::locale::global(std::locale("de_DE.UTF-8")), true);
-  }
-  if (found) {
-    EXPECT_EQ(std::localeconv()->decimal_point[0], ',');  // the locale really is in force
-    EXPECT_EQ(TextToDouble("12.34"), 12.34);
-    EXPECT_EQ(TextToDouble("12,34"), 12.0);
-    EXPECT_EQ(Low16(TextToDouble("12.34") * 10), 123);
-    EXPECT_EQ(FormatScaled(235 * 0.1, 1), "23.5");
-    EXPECT_EQ(FormatFloat(1.5f), "1.500000");
-    EXPECT_EQ(DialogUInt("1.234"), 1u);
-  }
-  std::setlocale(LC_ALL, "C");
-  std::locale::global(std::locale::classic());
-  ::unsetenv("LOCPATH");
-  if (!dir.empty()) std::filesystem::remove_all(dir);
-  if (!found) GTEST_SKIP() << "no German locale available";
+  const test::GermanLocale german;
+  if (!german.Found()) GTEST_SKIP() << "no German locale available";
+  EXPECT_EQ(std::localeconv()->decimal_point[0], ',');  // the locale really is in force
+  EXPECT_EQ(TextToDouble("12.34"), 12.34);
+  EXPECT_EQ(TextToDouble("12,34"), 12.0);
+  EXPECT_EQ(Low16(TextToDouble("12.34") * 10), 123);
+  EXPECT_EQ(FormatScaled(235 * 0.1, 1), "23.5");
+  EXPECT_EQ(FormatFloat(1.5f), "1.500000");
+  EXPECT_EQ(DialogUInt("1.234"), 1u);
 }
 
 }  // namespace

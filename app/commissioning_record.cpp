@@ -1,0 +1,73 @@
+#include "app/commissioning_record.h"
+
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <utility>
+
+#include "app/trend_model.h"
+
+namespace tamsu {
+
+namespace {
+
+constexpr char kHeader[] = "Date and time,Port,Slave address,Baud rate,Page,Caption,Value,Unit";
+
+// One cell: quoted where a separator, a quote or a line break would otherwise split it, and a
+// text that a spreadsheet would take for a formula kept as text. Numbers stay as they are, so
+// "-10.0" is still a number.
+std::string Cell(const QString& value) {
+  std::string text = value.trimmed().toStdString();
+  const bool formula = !text.empty() && std::string_view("=+-@").find(text.front()) != std::string_view::npos &&
+                       !ShownNumber(text);
+  if (formula) text.insert(text.begin(), '\'');
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + '"';
+}
+
+}  // namespace
+
+CommissioningRecord RecordOf(const DevicePage& page, QDateTime when, QString port, QString address, QString baud,
+                             QString pageCaption) {
+  return {std::move(when), std::move(port), std::move(address), std::move(baud), std::move(pageCaption),
+          page.Readings()};
+}
+
+std::string RecordCsv(const CommissioningRecord& record) {
+  // The byte-order mark lets spreadsheets that guess the encoding see UTF-8 ("℃", "°").
+  std::string csv = "\xEF\xBB\xBF";
+  csv += kHeader;
+  csv += "\r\n";
+  const std::string context = Cell(record.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))) + ',' +
+                              Cell(record.port) + ',' + Cell(record.address) + ',' + Cell(record.baud) + ',' +
+                              Cell(record.page);
+  for (const FieldReading& field : record.fields)
+    csv += context + ',' + Cell(field.caption) + ',' + Cell(field.text) + ',' + Cell(field.unit) + "\r\n";
+  return csv;
+}
+
+bool SaveRecordFile(const CommissioningRecord& record, const QString& path, QString* error) {
+  QSaveFile file(path);
+  const std::string csv = RecordCsv(record);
+  const bool saved = file.open(QIODevice::WriteOnly) &&
+                     file.write(csv.data(), static_cast<qint64>(csv.size())) == static_cast<qint64>(csv.size()) &&
+                     file.commit();
+  if (!saved && error) *error = file.errorString();
+  return saved;
+}
+
+QString SuggestedRecordName(const CommissioningRecord& record) {
+  static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9._]+"));
+  QString page = record.page;
+  page.replace(unsafe, QStringLiteral("-"));
+  while (page.startsWith(u'-')) page.remove(0, 1);
+  while (page.endsWith(u'-')) page.chop(1);
+  if (page.isEmpty()) page = QStringLiteral("record");
+  return QStringLiteral("%1-%2.csv").arg(page, record.when.toString(QStringLiteral("yyyyMMdd-HHmmss")));
+}
+
+}  // namespace tamsu

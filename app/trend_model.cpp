@@ -1,0 +1,132 @@
+#include "app/trend_model.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <utility>
+
+namespace tamsu {
+
+namespace {
+
+std::string_view Trimmed(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+}  // namespace
+
+std::optional<double> ShownNumber(std::string_view text) {
+  text = Trimmed(text);
+  if (text.empty()) return std::nullopt;
+  // from_chars knows no leading "+", no locale, and reports where the number stops.
+  if (text.front() == '+') text.remove_prefix(1);
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+  if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+int ShownDecimals(std::string_view text) {
+  text = Trimmed(text);
+  const size_t point = text.find('.');
+  if (point == std::string_view::npos) return 0;
+  return static_cast<int>(std::min<size_t>(text.size() - point - 1, 15));
+}
+
+void TrendSeries::Append(int64_t ms, std::optional<double> value, int decimals) {
+  if (!samples_.empty()) ms = std::max(ms, samples_.back().ms);
+  samples_.push_back({ms, value, static_cast<int8_t>(std::clamp(decimals, 0, 15))});
+  while (samples_.size() > kCapacity) samples_.pop_front();
+}
+
+size_t TrendSeries::LowerBound(int64_t ms) const {
+  const auto it = std::lower_bound(samples_.begin(), samples_.end(), ms,
+                                   [](const TrendSample& s, int64_t t) { return s.ms < t; });
+  return static_cast<size_t>(it - samples_.begin());
+}
+
+std::optional<size_t> TrendSeries::NearestValue(int64_t ms, int64_t from, int64_t to) const {
+  const size_t at = LowerBound(ms);
+  std::optional<size_t> best;
+  // The nearest with a value on each side: walk outward from the time asked for.
+  for (size_t i = at; i < samples_.size() && samples_[i].ms <= to; ++i)
+    if (samples_[i].value && samples_[i].ms >= from) {
+      best = i;
+      break;
+    }
+  for (size_t i = at; i-- > 0 && samples_[i].ms >= from;)
+    if (samples_[i].value && samples_[i].ms <= to) {
+      if (!best || ms - samples_[i].ms <= samples_[*best].ms - ms) best = i;
+      break;
+    }
+  return best;
+}
+
+TrendSeries& TrendModel::Series(int id, const std::string& name) {
+  if (TrendSeries* found = Find(id)) return *found;
+  return series_.emplace_back(id, name);
+}
+
+TrendSeries* TrendModel::Find(int id) {
+  return const_cast<TrendSeries*>(std::as_const(*this).Find(id));
+}
+
+const TrendSeries* TrendModel::Find(int id) const {
+  for (const TrendSeries& s : series_)
+    if (s.Id() == id) return &s;
+  return nullptr;
+}
+
+void TrendModel::Break(int64_t ms) {
+  for (TrendSeries& s : series_)
+    if (const TrendSample* last = s.Last(); last && last->value) s.Append(ms, std::nullopt);
+}
+
+std::optional<int64_t> TrendModel::Newest() const {
+  std::optional<int64_t> newest;
+  for (const TrendSeries& s : series_)
+    if (const TrendSample* last = s.Last(); last && (!newest || last->ms > *newest)) newest = last->ms;
+  return newest;
+}
+
+std::optional<ValueSpan> TrendModel::Span(int64_t from, int64_t to, const std::vector<bool>& shown) const {
+  std::optional<ValueSpan> span;
+  for (size_t k = 0; k < series_.size(); ++k) {
+    if (k >= shown.size() || !shown[k]) continue;
+    const TrendSeries& s = series_[k];
+    for (size_t i = s.LowerBound(from); i < s.Size() && s.At(i).ms <= to; ++i) {
+      const std::optional<double>& v = s.At(i).value;
+      if (!v) continue;
+      if (!span) span = ValueSpan{*v, *v};
+      span->low = std::min(span->low, *v);
+      span->high = std::max(span->high, *v);
+    }
+  }
+  return span;
+}
+
+int NiceAxis::Ticks() const { return static_cast<int>(std::lround((high - low) / step)) + 1; }
+
+NiceAxis NiceAxisFor(ValueSpan data, int ticks) {
+  double low = data.low, high = data.high;
+  if (!std::isfinite(low) || !std::isfinite(high) || low > high) return {};
+  // A little room so a curve never runs along the frame.
+  double margin = (high - low) * 0.05;
+  if (margin == 0) margin = std::max(std::abs(low) * 0.05, 0.5);
+  low -= margin;
+  high += margin;
+  // The finest round step that needs no more than `ticks` lines.
+  const int intervals = std::max(1, ticks - 1);
+  double magnitude = std::pow(10.0, std::floor(std::log10((high - low) / intervals)) - 1);
+  for (;; magnitude *= 10)
+    for (double m : {1.0, 2.0, 5.0}) {
+      const double step = m * magnitude;
+      const double first = std::floor(low / step), last = std::ceil(high / step);
+      if (last - first <= intervals) return {first * step, last * step, step};
+    }
+}
+
+}  // namespace tamsu
