@@ -1,4 +1,5 @@
-// Every reply acceptance rule and decoder over arbitrary bytes. The first two bytes pick the
+// Every reply acceptance rule and decoder over arbitrary bytes, with the line traffic words and
+// the representations of values. The first two bytes pick the
 // exchange's parameters (address, register count, whether to make the CRC good so the rules
 // behind the CRC are reached); the rest is the reply, exactly as long as received.
 #include <cstdint>
@@ -6,7 +7,9 @@
 #include <cstring>
 #include <vector>
 
+#include "modbus/frame_text.h"
 #include "modbus/frames.h"
+#include "modbus/representation.h"
 
 namespace {
 
@@ -54,5 +57,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(comm->baud == BaudFromCode(comm->baudCode));
     Require(!ParityText(comm->ParityCode).empty());
   }
+  Require(CheckCommParamWriteReply(r, n, address) <= crcGood);
+
+  // The line traffic words: any bytes as a request, and as the reply to each kind of request.
+  Require(!DescribeRequest(r, n).empty() || n == 0);
+  size_t lengths[] = {BuildReadRequest(request, address, selector & 4 ? 0x0200 : count, count), 0, 0, 0, 0};
+  std::vector<std::vector<uint8_t>> requests{{request, request + lengths[0]}};
+  lengths[1] = BuildWriteSingle(request, address, count, selector);
+  requests.emplace_back(request, request + lengths[1]);
+  lengths[2] = BuildWriteTwo(request, address, count, selector, count);
+  requests.emplace_back(request, request + lengths[2]);
+  lengths[3] = BuildCommParamWrite(request, address, static_cast<uint8_t>(count), selector);
+  requests.emplace_back(request, request + lengths[3]);
+  lengths[4] = BuildLegacyFrame(request, selector & 3, static_cast<uint8_t>(count));
+  requests.emplace_back(request, request + lengths[4]);
+  for (const auto& q : requests) Require(!DescribeReply(r, n, q.data(), q.size()).empty() || n == 0);
+  // And the reply's first words in every representation.
+  const uint32_t value = n >= 4 ? static_cast<uint32_t>(r[0] << 24 | r[1] << 16 | r[2] << 8 | r[3]) : selector;
+  using Kind = Representation::Kind;
+  for (Kind kind : {Kind::Unsigned, Kind::Signed, Kind::Unsigned32, Kind::Float, Kind::Codes, Kind::Bytes})
+    Require(!Present({.kind = kind, .scale = selector * 0.37, .decimals = count % 6 - 1, .single = (selector & 8) != 0,
+                      .codes = {{1, "one"}}},
+                     value)
+                 .empty());
   return 0;
 }
