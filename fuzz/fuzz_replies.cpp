@@ -1,7 +1,7 @@
 // Every reply acceptance rule and decoder over arbitrary bytes, with the line traffic words and
-// the representations of values. The first two bytes pick the
-// exchange's parameters (address, register count, whether to make the CRC good so the rules
-// behind the CRC are reached); the rest is the reply, exactly as long as received.
+// the representations of values. The first two bytes pick the exchange's parameters (address,
+// register count, whether to make the CRC good so the rules behind the CRC are reached); the
+// rest is the reply, exactly as long as received.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
