@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "modbus/frames.h"
+#include "modbus/modbus_master.h"
 #include "tests/support/pty_pair.h"
 
 namespace tamsu::bench {
@@ -45,6 +46,22 @@ class ImmediatePeer {
   test::PtyPair& pty_;
   std::atomic<bool> stop_{false};
   std::thread thread_;
+};
+
+// A link open on a pseudo-terminal with an immediately answering peer at address 1: what the
+// round-trip benchmarks measure on. `Open()` is false when the pseudo-terminal cannot be opened.
+struct ImmediateLine {
+  ImmediateLine() {
+    opened = link.ReopenPort(pty.slavePath(), 9600) == 1;
+    link.CurrentAddress = 1;
+  }
+  bool Open() const { return opened; }
+
+  test::PtyPair pty;
+  Link link;
+  ModbusMaster master{link};
+  ImmediatePeer peer{pty};
+  bool opened = false;
 };
 
 }  // namespace tamsu::bench

@@ -19,15 +19,13 @@ enum Watcher { kNobody, kRecord, kWindow };
 
 void RoundTrip(benchmark::State& state) {
   const auto watcher = static_cast<Watcher>(state.range(0));
-  tamsu::test::PtyPair pty;
-  tamsu::Link link;
-  if (link.ReopenPort(pty.slavePath(), 9600) != 1) {
+  tamsu::bench::ImmediateLine line;
+  if (!line.Open()) {
     state.SkipWithError("pseudo-terminal not opened");
     return;
   }
-  link.CurrentAddress = 1;
-  tamsu::ModbusMaster master(link);
-  tamsu::bench::ImmediatePeer peer(pty);
+  tamsu::Link& link = line.link;
+  tamsu::ModbusMaster& master = line.master;
   tamsu::LineRecord record;
   tamsu::LineTrafficWindow window(record);
   if (watcher != kNobody) link.SetObserver(&record);

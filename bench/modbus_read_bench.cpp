@@ -9,15 +9,12 @@
 namespace {
 
 void BM_ReadRegisterRoundTrip(benchmark::State& state) {
-  tamsu::test::PtyPair pty;
-  tamsu::Link link;
-  if (link.ReopenPort(pty.slavePath(), 9600) != 1) {
+  tamsu::bench::ImmediateLine line;
+  if (!line.Open()) {
     state.SkipWithError("pseudo-terminal not opened");
     return;
   }
-  link.CurrentAddress = 1;
-  tamsu::ModbusMaster master(link);
-  tamsu::bench::ImmediatePeer peer(pty);
+  tamsu::ModbusMaster& master = line.master;
   for (auto _ : state) {
     uint16_t value = 0;
     if (master.ReadRegister(0x0000, value) != tamsu::kSuccess || value != 300) {
