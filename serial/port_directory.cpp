@@ -10,7 +10,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <mutex>
+#include <set>
+#include <system_error>
 
 namespace tamsu {
 
@@ -18,6 +22,11 @@ std::string RuntimePortDirectory() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime && *runtime) return std::string(runtime) + "/tamsu-tools/ports";
   return "/tmp/tamsu-tools-" + std::to_string(::getuid()) + "/ports";
+}
+
+std::string RuntimePortBase() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  return runtime && *runtime ? runtime : "/tmp";
 }
 
 namespace {
@@ -36,7 +45,92 @@ std::string PermissionHint(const std::string& devicePath, const struct stat& st)
          "' (sudo usermod -aG " + group + " $USER), then log out and in again.";
 }
 
+std::string ErrorText(int error) { return std::generic_category().message(error); }
+
+std::string Refused(const std::string& dir, const std::string& level, const std::string& why,
+                    const std::string& fix) {
+  return "refusing the port directory " + dir + ": " + level + " " + why + "; " + fix;
+}
+
+// Says each refusal once: the port list is rebuilt on every drop-down.
+void SayOnce(const std::string& problem) {
+  static std::mutex mutex;
+  static std::set<std::string> said;
+  std::lock_guard lock(mutex);
+  if (said.insert(problem).second) std::fprintf(stderr, "tamsu-tools: %s\n", problem.c_str());
+}
+
 }  // namespace
+
+int OpenPortDirectory(const std::string& base, const std::string& dir, bool create, std::string* problem) {
+  auto fail = [&](std::string why) {
+    if (problem) *problem = std::move(why);
+    return -1;
+  };
+  if (problem) problem->clear();
+  const std::string prefix = !base.empty() && base.back() == '/' ? base : base + "/";
+  if (base.empty() || dir.size() <= prefix.size() || dir.compare(0, prefix.size(), prefix) != 0)
+    return fail("the port directory " + dir + " is not below " + base);
+  if (create) {
+    // The system's levels as mkdir -p would make them; what is below them is checked next.
+    for (size_t pos = 0; pos != std::string::npos;) {
+      pos = base.find('/', pos + 1);
+      ::mkdir(base.substr(0, pos).c_str(), 0700);  // a failure shows when the level is opened
+    }
+  }
+  int fd = ::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT && !create ? -1 : fail("cannot open " + base + ": " + ErrorText(errno));
+  // Level by level from the descriptor of the one above, so no link or rename between the
+  // check and the use can lead anywhere else.
+  std::string level = prefix.substr(0, prefix.size() - 1);
+  for (size_t start = prefix.size(); start < dir.size();) {
+    size_t end = dir.find('/', start);
+    if (end == std::string::npos) end = dir.size();
+    const std::string name = dir.substr(start, end - start);
+    start = end + 1;
+    if (name.empty()) continue;
+    level += "/" + name;
+    if (create && ::mkdirat(fd, name.c_str(), 0700) != 0 && errno != EEXIST) {
+      const int error = errno;
+      ::close(fd);
+      return fail("cannot create " + level + ": " + ErrorText(error));
+    }
+    const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int openError = errno;
+    struct stat st {};
+    const bool exists = ::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    ::close(fd);
+    fd = next;
+    if (fd < 0) {
+      if (!exists && openError == ENOENT) return create ? fail("cannot create " + level) : -1;
+      if (exists && S_ISLNK(st.st_mode))
+        return fail(Refused(dir, level, "is a symbolic link", "remove it (rm " + level + ") and try again"));
+      if (exists && !S_ISDIR(st.st_mode))
+        return fail(Refused(dir, level, "is not a directory", "remove it (rm " + level + ") and try again"));
+      return fail("cannot open " + level + ": " + ErrorText(openError));
+    }
+    if (::fstat(fd, &st) != 0) {
+      const int error = errno;
+      ::close(fd);
+      return fail("cannot open " + level + ": " + ErrorText(error));
+    }
+    std::string why, fix;
+    if (st.st_uid != ::geteuid()) {
+      why = "belongs to another user (uid " + std::to_string(st.st_uid) + ")";
+      fix = "remove it (as that user or root), or set XDG_RUNTIME_DIR to a private directory of yours";
+    } else if (st.st_mode & (S_IWGRP | S_IWOTH)) {
+      char mode[8];
+      std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+      why = std::string("can be written by other users (mode ") + mode + ")";
+      fix = "make it private (chmod 700 " + level + ") and check what is in it";
+    }
+    if (!why.empty()) {
+      ::close(fd);
+      return fail(Refused(dir, level, why, fix));
+    }
+  }
+  return fd;
+}
 
 PortProbe ProbePort(const std::string& devicePath) {
   PortProbe probe;
@@ -65,16 +159,25 @@ PortProbe ProbePort(const std::string& devicePath) {
 std::vector<VirtualPort> ListVirtualPorts() {
   std::vector<VirtualPort> ports;
   const std::string dir = RuntimePortDirectory();
-  DIR* d = ::opendir(dir.c_str());
-  if (!d) return ports;
+  std::string problem;
+  const int fd = OpenPortDirectory(RuntimePortBase(), dir, false, &problem);
+  if (fd < 0) {
+    if (!problem.empty()) SayOnce(problem);
+    return ports;
+  }
+  DIR* d = ::fdopendir(fd);
+  if (!d) {
+    ::close(fd);
+    return ports;
+  }
   while (dirent* e = ::readdir(d)) {
     std::string name = e->d_name;
     if (name == "." || name == "..") continue;
-    std::string path = dir + "/" + name;
     struct stat link {}, target {};
-    if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) continue;
-    if (::stat(path.c_str(), &target) != 0 || !S_ISCHR(target.st_mode)) continue;  // stale link
-    ports.push_back({name, path});
+    if (::fstatat(fd, name.c_str(), &link, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(link.st_mode)) continue;
+    if (link.st_uid != ::geteuid()) continue;  // someone else's link: not ours to offer
+    if (::fstatat(fd, name.c_str(), &target, 0) != 0 || !S_ISCHR(target.st_mode)) continue;  // stale link
+    ports.push_back({name, dir + "/" + name});
   }
   ::closedir(d);
   std::sort(ports.begin(), ports.end(),

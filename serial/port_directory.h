@@ -9,6 +9,17 @@ namespace tamsu {
 
 // $XDG_RUNTIME_DIR/tamsu-tools/ports, or /tmp/tamsu-tools-<uid>/ports when that is unset.
 std::string RuntimePortDirectory();
+// The system's directory the port directory lives under: $XDG_RUNTIME_DIR, or /tmp.
+std::string RuntimePortBase();
+
+// Opens `dir` for reading only once nobody but this user can have put or changed anything in
+// it: every level below `base` down to `dir` must be a real directory (not a link), owned by
+// this user and writable by no one else. Other users can create /tmp/tamsu-tools-<uid> before
+// we do, and a directory they control would let them plant or re-point ports. With `create`,
+// missing levels are made first, mode 0700. Returns the directory's descriptor (the caller
+// closes it), or -1: with `problem` set to why the directory is refused and what fixes it, or
+// left empty when the directory does not exist (and was not to be created).
+int OpenPortDirectory(const std::string& base, const std::string& dir, bool create, std::string* problem);
 
 enum class PortStatus { Available, Missing, Busy, NoPermission };
 
@@ -26,7 +37,8 @@ struct VirtualPort {
   std::string devicePath;  // the link's full path (opened as is)
 };
 
-// Every symlink in the runtime port directory that resolves to a character device.
+// Every symlink of this user's in the runtime port directory that resolves to a character
+// device. None when the directory is refused; why is said once on standard error.
 std::vector<VirtualPort> ListVirtualPorts();
 
 // Natural order: "ttyUSB2" before "ttyUSB10".

@@ -147,15 +147,21 @@ std::string TransmitterSimulator::PortPath() const {
 
 bool TransmitterSimulator::Publish(std::string* error) {
   std::string dir = options_.portDirectory.empty() ? RuntimePortDirectory() : options_.portDirectory;
-  // Create every missing level private to this user.
-  for (size_t pos = 1; pos != std::string::npos;) {
-    pos = dir.find('/', pos + 1);
-    const std::string level = dir.substr(0, pos);
-    if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) {
-      if (error) *error = "cannot create " + level + ": " + std::strerror(errno);
-      return false;
-    }
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  // A directory given by name is checked itself; the runtime one from below the system's.
+  std::string base = RuntimePortBase();
+  if (!options_.portDirectory.empty()) {
+    if (dir.find('/') == std::string::npos) dir = "./" + dir;
+    const size_t slash = dir.rfind('/');
+    base = slash == 0 ? "/" : dir.substr(0, slash);
   }
+  std::string problem;
+  const int fd = OpenPortDirectory(base, dir, true, &problem);
+  if (fd < 0) {
+    if (error) *error = problem;
+    return false;
+  }
+  ::close(fd);
   for (int n = 0; n < 100; ++n) {
     const std::string name = options_.linkName.empty() ? "sim-ttyV" + std::to_string(n) : options_.linkName;
     const std::string path = dir + "/" + name;

@@ -237,5 +237,24 @@ TEST(Simulator, PublishedLinkPrivateTakenOverWhenStaleAndRemovedOnStop) {
   std::filesystem::remove_all(root);
 }
 
+TEST(Simulator, RefusesToPublishIntoADirectoryOthersCanWrite) {
+  char tmpl[] = "/tmp/tamsu-sim-test-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const std::string root = tmpl, dir = root + "/ports";
+  ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+  ASSERT_EQ(chmod(dir.c_str(), 0777), 0);  // as someone who made it first would leave it
+  SimulatorOptions o = Options("generic");
+  o.publish = true;
+  o.portDirectory = dir;
+  TransmitterSimulator sim(o);
+  std::string error;
+  EXPECT_FALSE(sim.Start(&error));
+  EXPECT_NE(error.find("refusing the port directory " + dir), std::string::npos) << error;
+  EXPECT_NE(error.find("chmod 700 " + dir), std::string::npos) << error;
+  EXPECT_FALSE(sim.Running());
+  EXPECT_TRUE(std::filesystem::is_empty(dir));
+  std::filesystem::remove_all(root);
+}
+
 }  // namespace
 }  // namespace tamsu::sim
