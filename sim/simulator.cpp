@@ -428,6 +428,8 @@ void TransmitterSimulator::Log(LogEntry entry) {
   {
     std::lock_guard lock(mutex_);
     log_.push_back(std::move(entry));
+    ++logged_;
+    while (log_.size() > options_.logCapacity) log_.pop_front();
   }
   logChanged_.notify_all();
 }
@@ -506,17 +508,18 @@ void TransmitterSimulator::ClearFaults() {
 
 std::vector<LogEntry> TransmitterSimulator::RequestLog() const {
   std::lock_guard lock(mutex_);
-  return log_;
+  return {log_.begin(), log_.end()};
 }
 
 void TransmitterSimulator::ClearLog() {
   std::lock_guard lock(mutex_);
   log_.clear();
+  logged_ = 0;
 }
 
 bool TransmitterSimulator::WaitForRequests(size_t count, std::chrono::milliseconds timeout) const {
   std::unique_lock lock(mutex_);
-  return logChanged_.wait_for(lock, timeout, [&] { return log_.size() >= count; });
+  return logChanged_.wait_for(lock, timeout, [&] { return logged_ >= count; });
 }
 
 }  // namespace tamsu::sim

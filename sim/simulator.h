@@ -65,6 +65,8 @@ struct SimulatorOptions {
   std::string linkName;       // empty: the first free "sim-ttyV<N>"
   // Called on the serving thread with every request heard and what went back (verbose mode).
   std::function<void(const LogEntry&)> onExchange;
+  // How many of the latest requests RequestLog keeps: a simulator may serve for days.
+  size_t logCapacity = 1000;
 };
 
 struct LogEntry {
@@ -112,9 +114,11 @@ class TransmitterSimulator {
   void AddFault(const Fault& fault);
   void ClearFaults();
 
+  // The latest requests served (at most logCapacity), oldest first.
   std::vector<LogEntry> RequestLog() const;
   void ClearLog();
-  // Waits (on a condition, no polling) until the log holds at least `count` entries.
+  // Waits (on a condition, no polling) until at least `count` requests were served since the
+  // log was last cleared (counted even when the log no longer keeps them all).
   bool WaitForRequests(size_t count, std::chrono::milliseconds timeout) const;
 
  private:
@@ -145,7 +149,8 @@ class TransmitterSimulator {
   mutable std::mutex mutex_;  // device_, faults_, log_, options_.mismatch
   mutable std::condition_variable logChanged_;
   std::deque<Fault> faults_;
-  std::vector<LogEntry> log_;
+  std::deque<LogEntry> log_;
+  size_t logged_ = 0;  // requests served since the log was cleared
   uint64_t noise_ = 0x9E3779B97F4A7C15ull;
 
   int master_ = -1;

@@ -155,11 +155,13 @@ Answer Transmitter::Modbus(const uint8_t* f, size_t n, double t) {
     return a;
   };
 
+  // Every field is read only once the frame is known to hold it.
   switch (function) {
     case 0x03: {
+      if (broadcast) return a;  // reads are never broadcast
+      if (n != 8) return fail(kIllegalDataValue);
       const uint16_t start = Word(f + 2);
       const uint16_t count = Word(f + 4);
-      if (broadcast) return a;  // reads are never broadcast
       if (count < 1 || count > 125) return fail(kIllegalDataValue);
       if (!Available(start, count, false)) return fail(kIllegalDataAddress);
       std::vector<uint8_t> r{address, function, static_cast<uint8_t>(2 * count)};
@@ -170,6 +172,7 @@ Answer Transmitter::Modbus(const uint8_t* f, size_t n, double t) {
       return a;
     }
     case 0x06: {
+      if (n != 8) return fail(kIllegalDataValue);
       const uint16_t reg = Word(f + 2);
       const uint16_t value = Word(f + 4);
       if (!Available(reg, 1, true)) return fail(kIllegalDataAddress);
@@ -185,6 +188,7 @@ Answer Transmitter::Modbus(const uint8_t* f, size_t n, double t) {
       return a;
     }
     case 0x10: {
+      if (n < 9) return fail(kIllegalDataValue);
       const uint16_t start = Word(f + 2);
       const uint16_t count = Word(f + 4);
       const uint8_t bytes = f[6];

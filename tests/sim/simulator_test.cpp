@@ -63,6 +63,24 @@ TEST(Simulator, ServesRegistersLogsAndSurvivesTheMasterReopening) {
   EXPECT_TRUE(sim.RequestLog().empty());
 }
 
+TEST(Simulator, KeepsOnlyTheLatestRequestsButCountsThemAll) {
+  SimulatorOptions o = Options("generic");
+  o.logCapacity = 2;
+  TransmitterSimulator sim(o);
+  ASSERT_TRUE(sim.Start());
+  Line line(sim.PortPath(), 9600);
+  Bytes requests;
+  for (uint16_t reg = 0; reg < 5; ++reg) requests = Cat(requests, ReadReq(1, reg, 1));
+  line.Send(requests);
+  ASSERT_TRUE(sim.WaitForRequests(5, 2s));
+  const auto log = sim.RequestLog();
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[0].request, ReadReq(1, 3, 1));
+  EXPECT_EQ(log[1].request, ReadReq(1, 4, 1));
+  sim.ClearLog();
+  EXPECT_FALSE(sim.WaitForRequests(1, 0ms));
+}
+
 TEST(Simulator, AnswersOnlyAtItsOwnRate) {
   TransmitterSimulator sim(Options("generic", {.address = 1, .baud = 4800}));
   ASSERT_TRUE(sim.Start());

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <set>
 
 #include "sim/profile.h"
@@ -53,6 +55,25 @@ TEST(Transmitter, ReadsWritesAndConformingExceptions) {
   for (const auto& [request, reply] : refused) EXPECT_EQ(Send(t, request).reply, reply);
   EXPECT_EQ(t.ReadRegister(0x0001, 0), 230);
   EXPECT_EQ(t.ReadRegister(0x0030, 0), 0xFFCE);
+}
+
+TEST(Transmitter, RequestsOfTheWrongLengthAreRefusedWithoutReadingPastThem) {
+  Transmitter t = Make("generic");  // every register exists and is writable
+  const std::pair<Bytes, Bytes> refused[] = {
+      {WithCrc({1, 0x06}), ExceptionReply(1, 0x06, kIllegalDataValue)},  // 01 06 80 22: no register, no value
+      {WithCrc({1, 0x03, 0, 0}), ExceptionReply(1, 0x03, kIllegalDataValue)},
+      {WithCrc({1, 0x03, 0, 0, 0, 1, 0}), ExceptionReply(1, 0x03, kIllegalDataValue)},
+      {WithCrc({1, 0x06, 0, 0x10, 0, 5, 9}), ExceptionReply(1, 0x06, kIllegalDataValue)},
+      {WithCrc({1, 0x10, 0, 0x10, 0}), ExceptionReply(1, 0x10, kIllegalDataValue)},
+      {WithCrc({0, 0x06, 0, 0x10}), {}},  // a broadcast is never answered
+  };
+  for (const auto& [request, reply] : refused) {
+    // An exactly sized copy, so a sanitizer sees any read past the request.
+    auto exact = std::make_unique<uint8_t[]>(request.size());
+    std::copy(request.begin(), request.end(), exact.get());
+    EXPECT_EQ(t.Handle(exact.get(), request.size(), 0).reply, reply) << testing::PrintToString(request);
+  }
+  for (uint16_t reg : {0x0010, 0x8022}) EXPECT_EQ(t.ReadRegister(reg, 0), 0) << reg;
 }
 
 TEST(Transmitter, IgnoresWhatIsNotForItAndTakesBroadcastWrites) {
