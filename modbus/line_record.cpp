@@ -46,6 +46,11 @@ void LineRecord::Sent(const uint8_t* bytes, size_t n, uint32_t baud) {
   Add(Format("sent", baud, HexBytes(bytes, n), DescribeRequest(bytes, n)));
 }
 
+void LineRecord::NotSent(const uint8_t* bytes, size_t n, uint32_t baud, const std::string& why) {
+  request_.clear();  // no reply can be to it
+  Add(Format("not sent", baud, HexBytes(bytes, n), DescribeRequest(bytes, n) + " (" + why + ")"));
+}
+
 void LineRecord::Received(const uint8_t* bytes, size_t n, uint32_t baud) {
   Add(Format("received", baud, HexBytes(bytes, n), DescribeReply(bytes, n, request_.data(), request_.size())));
 }

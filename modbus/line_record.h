@@ -23,6 +23,7 @@ class LineRecord : public LineObserver {
   };
 
   void Sent(const uint8_t* bytes, size_t n, uint32_t baud) override;
+  void NotSent(const uint8_t* bytes, size_t n, uint32_t baud, const std::string& why) override;
   void Received(const uint8_t* bytes, size_t n, uint32_t baud) override;
   void Discarded(size_t n) override;
   void TimedOut(std::chrono::milliseconds waited) override;

@@ -19,9 +19,9 @@ ModbusMaster::~ModbusMaster() = default;
 
 size_t ModbusMaster::Exchange(size_t requestLength) { return link_.Exchange(requestLength); }
 
-uint8_t ModbusMaster::Ended(uint8_t result) {
+uint8_t ModbusMaster::Ended(uint8_t result, bool sent) {
   if (LineObserver* observer = link_.Observer()) {
-    const auto since = result == kPortNotOpen ? Link::Clock::now() : link_.LastRequest();
+    const auto since = result == kPortNotOpen || !sent ? Link::Clock::now() : link_.LastRequest();
     observer->Outcome(result, std::chrono::duration_cast<std::chrono::microseconds>(Link::Clock::now() - since));
   }
   return result;
@@ -31,7 +31,7 @@ uint8_t ModbusMaster::ReadRegisters(uint16_t start, uint16_t count, uint16_t* va
                                     std::chrono::milliseconds replyWait) {
   if (!link_.PortOpen.load(std::memory_order_acquire)) return Ended(kPortNotOpen);
   // The reply (5 bytes around 2 per register) must fit the reply buffer.
-  if (5 + 2 * static_cast<size_t>(count) > Link::kFrameSize) return kFormatError;
+  if (5 + 2 * static_cast<size_t>(count) > Link::kFrameSize) return Ended(kFormatError, false);
   const size_t n = link_.Exchange(BuildReadRequest(link_.TxFrame.data(), link_.CurrentAddress, start, count), replyWait);
   const uint8_t* reply = link_.RxFrame.data();
   const uint8_t result = CheckReadReply(reply, n, link_.CurrentAddress, count);

@@ -68,8 +68,9 @@ class ModbusMaster {
                           const WriteMessages& messages = kFieldWriteMessages);
 
  private:
-  // Tells the line's observer how a transaction ended; returns the result.
-  uint8_t Ended(uint8_t result);
+  // Tells the line's observer how a transaction ended; returns the result. `sent`: whether its
+  // request went on the line (the round trip is counted from then).
+  uint8_t Ended(uint8_t result, bool sent = true);
 
   Link& link_;
 };

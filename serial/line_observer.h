@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace tamsu {
 
@@ -15,6 +16,8 @@ class LineObserver {
   using Clock = std::chrono::steady_clock;
   virtual ~LineObserver() = default;
   virtual void Sent(const uint8_t* bytes, size_t n, uint32_t baud) = 0;
+  // A request that never left: the port was closed, or the driver refused it (`why`).
+  virtual void NotSent(const uint8_t* bytes, size_t n, uint32_t baud, const std::string& why) = 0;
   virtual void Received(const uint8_t* bytes, size_t n, uint32_t baud) = 0;
   virtual void Discarded(size_t n) = 0;  // stale bytes dropped before a request went out
   virtual void TimedOut(std::chrono::milliseconds waited) = 0;

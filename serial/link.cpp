@@ -1,6 +1,8 @@
 #include "serial/link.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <system_error>
 
 #include "serial/receive_pump.h"
 
@@ -62,6 +64,14 @@ size_t Link::Exchange(size_t requestLength, std::chrono::milliseconds replyWait)
   Settle();
   const uint32_t baud = Port.Settings().baudRate;
   const bool written = Port.Write(TxFrame.data(), requestLength) != 0;
+  const int writeError = errno;
+  if (!written) {
+    // Nothing went out, so no reply can come: none is waited for.
+    if (observer_)
+      observer_->NotSent(TxFrame.data(), requestLength, baud,
+                         writeError == EBADF ? "port closed" : std::generic_category().message(writeError));
+    return 0;
+  }
   const auto sent = lastRequest_ = Clock::now();
   if (observer_) observer_->Sent(TxFrame.data(), requestLength, baud);
   // The receive thread releases a reply only whole, after the line has gone quiet, so the

@@ -111,9 +111,11 @@ size_t SerialPort::Read(uint8_t* buffer, size_t max) {
 }
 
 int SerialPort::Write(const uint8_t* buffer, size_t count) {
-  if (!IsOpen()) return 0;
   int fd = Descriptor();
-  if (fd < 0) return 0;
+  if (!IsOpen() || fd < 0) {
+    errno = EBADF;
+    return 0;
+  }
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(1000);
   size_t done = 0;
@@ -125,10 +127,16 @@ int SerialPort::Write(const uint8_t* buffer, size_t count) {
     }
     if (n < 0 && errno != EAGAIN && errno != EINTR) return 0;
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return 0;
+    if (left <= 0) {
+      errno = ETIMEDOUT;
+      return 0;
+    }
     pollfd p{fd, POLLOUT, 0};
     if (::poll(&p, 1, static_cast<int>(left)) < 0 && errno != EINTR) return 0;
-    if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) return 0;
+    if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) {
+      errno = EIO;
+      return 0;
+    }
   }
   return 1;
 }

@@ -39,7 +39,9 @@ class SerialPort {
   void Close();
   // Copies at most `max` bytes that are already queued; never waits for the line.
   size_t Read(uint8_t* buffer, size_t max);
-  // Hands all bytes to the driver, waiting at most 1000 ms. 1 on success, 0 on failure/closed.
+  // Hands all bytes to the driver, waiting at most 1000 ms. 1 on success, 0 on failure/closed,
+  // with errno telling why (EBADF: not open, ETIMEDOUT: the driver took nothing for 1000 ms,
+  // EIO: the device hung up, else the driver's own error).
   int Write(const uint8_t* buffer, size_t count);
 
   bool IsOpen() const { return open_.load(std::memory_order_acquire) != 0; }

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "modbus/line_record.h"
 #include "sim/simulator.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/recording_sink.h"
@@ -189,6 +190,26 @@ TEST_F(ScriptedLink, WritesSendTheirFrames) {
   EXPECT_EQ(request_, WithCrc({1, 0x10, 0x00, 0x40, 0, 2, 4, 0x54, 0x0B, 0xE4, 0x00}));
   EXPECT_EQ(Run(ack, [&] { return master_.WriteRegisterPair(0x0041, 0xAAAA, 0x5555); }), kSuccess);
   EXPECT_EQ(request_, WithCrc({1, 0x10, 0x00, 0x41, 0, 2, 4, 0xAA, 0xAA, 0x55, 0x55}));
+}
+
+// The line traffic says what happened to every request: none is "sent" that never left, and
+// none is waited for; a transaction that ends before its request has its outcome all the same.
+TEST_F(ScriptedLink, TheLineTrafficTellsWhatNeverLeftAndEveryOutcome) {
+  LineRecord record;
+  link_.SetObserver(&record);
+  std::vector<uint16_t> words(600);
+  EXPECT_EQ(master_.ReadRegisters(0, 600, words.data()), kFormatError);  // its reply could never fit
+  auto lines = record.Since(0);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].text.find("result 2 ("), std::string::npos) << lines[0].text;
+
+  link_.ClosePort();
+  EXPECT_EQ(master_.Exchange(BuildLegacyQuery(link_.TxFrame.data())), 0u);
+  lines = record.Since(record.LastSeq() - 1);
+  ASSERT_EQ(lines.size(), 1u);  // and no time-out after it
+  EXPECT_NE(lines[0].text.find("  not sent   9600  FD FD FD 00 00 E9 88  0xFD query (port closed)"), std::string::npos)
+      << lines[0].text;
+  link_.SetObserver(nullptr);
 }
 
 class AgainstSimulator : public ::testing::Test {
