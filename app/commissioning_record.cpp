@@ -1,9 +1,9 @@
 #include "app/commissioning_record.h"
 
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <utility>
 
+#include "app/save_file.h"
 #include "app/trend_model.h"
 
 namespace tamsu {
@@ -51,13 +51,7 @@ std::string RecordCsv(const CommissioningRecord& record) {
 }
 
 bool SaveRecordFile(const CommissioningRecord& record, const QString& path, QString* error) {
-  QSaveFile file(path);
-  const std::string csv = RecordCsv(record);
-  const bool saved = file.open(QIODevice::WriteOnly) &&
-                     file.write(csv.data(), static_cast<qint64>(csv.size())) == static_cast<qint64>(csv.size()) &&
-                     file.commit();
-  if (!saved && error) *error = file.errorString();
-  return saved;
+  return SaveWholeFile(path, QByteArray::fromStdString(RecordCsv(record)), error);
 }
 
 QString SuggestedRecordName(const CommissioningRecord& record) {

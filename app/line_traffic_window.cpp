@@ -3,7 +3,6 @@
 #include <QAbstractListModel>
 #include <QApplication>
 #include <QClipboard>
-#include <QFile>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -15,6 +14,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <deque>
+
+#include "app/save_file.h"
 
 namespace tamsu {
 
@@ -149,14 +150,10 @@ void LineTrafficWindow::Copy() {
   QApplication::clipboard()->setText(lines.join(u'\n'));
 }
 
-bool LineTrafficWindow::SaveTo(const QString& path) const {
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) return false;
-  for (const QString& line : Lines()) {
-    file.write(line.toUtf8());
-    file.write("\n");
-  }
-  return file.flush();
+bool LineTrafficWindow::SaveTo(const QString& path, QString* error) const {
+  QByteArray text;
+  for (const QString& line : Lines()) text += line.toUtf8() + '\n';
+  return SaveWholeFile(path, text, error);
 }
 
 void LineTrafficWindow::AskAndSave() {
@@ -164,8 +161,9 @@ void LineTrafficWindow::AskAndSave() {
                                                     QStringLiteral("line-traffic.txt"),
                                                     QStringLiteral("Text files (*.txt);;All files (*)"));
   if (path.isEmpty()) return;
-  if (!SaveTo(path))
-    QMessageBox::warning(this, QStringLiteral("Line traffic"), QStringLiteral("Could not write %1").arg(path));
+  QString error;
+  if (!SaveTo(path, &error))
+    QMessageBox::warning(this, QStringLiteral("Line traffic"), QStringLiteral("Could not write %1: %2").arg(path, error));
 }
 
 }  // namespace tamsu

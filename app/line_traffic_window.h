@@ -33,9 +33,9 @@ class LineTrafficWindow : public QWidget {
   QStringList Lines() const;
   // The selected lines, or all of them when none is selected, to the clipboard.
   void Copy();
-  // Writes exactly what the window shows, one line each, UTF-8. False when the file cannot be
-  // written.
-  bool SaveTo(const QString& path) const;
+  // Writes exactly what the window shows, one line each, UTF-8, whole or not at all. False with
+  // why when the file cannot be written.
+  bool SaveTo(const QString& path, QString* error = nullptr) const;
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -2,7 +2,11 @@
 // every exchange and its outcome in order, pauses, clears, and saves exactly what it shows.
 #include "app/line_traffic_window.h"
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -77,6 +81,40 @@ TEST(LineTraffic, APollWithTheWindowOpenShowsEachExchangeAndItsOutcome) {
   traffic->Clear();
   EXPECT_TRUE(traffic->Lines().isEmpty());
   EXPECT_FALSE(traffic->SaveTo(dir.filePath("no/such/dir/traffic.txt")));
+}
+
+// A save that cannot be finished (here the file size limit, as a full disk would) says why and
+// leaves the file that was there as it was.
+TEST(LineTraffic, SavedWholeOrNotAtAll) {
+  test::EnsureApplication();
+  LineRecord record;
+  for (int i = 0; i < 50; ++i) record.TimedOut(std::chrono::milliseconds(i));
+  LineTrafficWindow traffic(record);
+  traffic.Refresh();
+  ASSERT_EQ(traffic.Lines().size(), 50);
+  QTemporaryDir dir;
+  const QString path = dir.filePath("traffic.txt");
+  {
+    QFile earlier(path);
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write("earlier traffic\n");
+  }
+  rlimit unlimited{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+  rlimit small = unlimited;
+  small.rlim_cur = 256;
+  const auto previous = signal(SIGXFSZ, SIG_IGN);  // a refused write, not a killed process
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  QString error;
+  const bool saved = traffic.SaveTo(path, &error);
+  setrlimit(RLIMIT_FSIZE, &unlimited);
+  signal(SIGXFSZ, previous);
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(error, "File too large");
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), "earlier traffic\n");
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"traffic.txt"});
 }
 
 }  // namespace
