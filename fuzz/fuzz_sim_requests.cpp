@@ -8,17 +8,12 @@
 #include <memory>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "modbus/frames.h"
 #include "sim/profile.h"
 #include "sim/transmitter.h"
 
-namespace {
-
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
-
-}  // namespace
+using tamsu::fuzz::Require;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tamsu;
