@@ -35,14 +35,20 @@ void Link::ClosePort() {
 int Link::ReopenPort(const std::string& devicePath, uint32_t baudRate) {
   int opened = 0;
   pump_->Exclusive([&] {
-    Port.Close();
+    // A network line that is still up changes its rate in place: a gateway may hold a closed
+    // connection's port for a while, and reconnecting costs a round trip or more.
+    const bool changed = !pump_->HungUp() && Port.ChangeRate(devicePath, baudRate);
     PortOpen.store(0, std::memory_order_release);
-    Port.Configure(devicePath, 8, 0, 0, baudRate);
-    opened = Port.Open() ? 1 : 0;
+    if (!changed) {
+      Port.Close();
+      Port.Configure(devicePath, 8, 0, 0, baudRate);
+    }
+    opened = changed || Port.Open() ? 1 : 0;
     PortOpen.store(opened, std::memory_order_release);
   });
   // A reply owed on the old line would arrive at another rate or not at all.
   owedUntil_ = {};
+  if (opened && observer_) observer_->LineOpened(Port.Transport(), Port.SetsLineRate());
   return opened;
 }
 
@@ -85,6 +91,8 @@ uint16_t Link::ReadFrameBytes(uint8_t* dst, uint16_t max) { return tamsu::ReadFr
 void Link::DiscardInput() { DiscardInput(false); }
 
 void Link::DiscardInput(bool report) {
+  // What a gateway still holds from the device would arrive after the discard.
+  Port.PurgeRemote();
   size_t dropped = 0;
   while (const uint16_t n = ReadFrameBytes(RxFrame.data(), static_cast<uint16_t>(RxFrame.size()))) dropped += n;
   if (report && dropped > 0 && observer_) observer_->Discarded(dropped);
