@@ -1,7 +1,11 @@
 #include "sim/simulator.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -119,6 +123,10 @@ bool TransmitterSimulator::Start(std::string* error) {
     watch_ = -1;
   }
   if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) return fail("no pipe");
+  if ((options_.listenPort != 0 || options_.listenAnyPort) && !Listen(error)) {
+    Stop();
+    return false;
+  }
   if (options_.publish && !Publish(error)) {
     Stop();
     return false;
@@ -135,7 +143,7 @@ void TransmitterSimulator::Stop() {
     thread_.join();
   }
   Unpublish();
-  for (int* fd : {&master_, &slave_, &watch_, &wake_[0], &wake_[1]}) {
+  for (int* fd : {&master_, &slave_, &watch_, &wake_[0], &wake_[1], &listen_, &client_}) {
     if (*fd >= 0) ::close(*fd);
     *fd = -1;
   }
@@ -181,6 +189,71 @@ bool TransmitterSimulator::Publish(std::string* error) {
   return false;
 }
 
+bool TransmitterSimulator::Listen(std::string* error) {
+  auto fail = [&](const std::string& why) {
+    if (error) *error = why + ": " + std::strerror(errno);
+    return false;
+  };
+  const bool v6 = options_.listenHost.find(':') != std::string::npos;
+  sockaddr_storage ss{};
+  socklen_t len;
+  if (v6) {
+    auto* a = reinterpret_cast<sockaddr_in6*>(&ss);
+    a->sin6_family = AF_INET6;
+    a->sin6_port = htons(options_.listenPort);
+    if (inet_pton(AF_INET6, options_.listenHost.c_str(), &a->sin6_addr) != 1) {
+      errno = EINVAL;
+      return fail("bad listen address " + options_.listenHost);
+    }
+    len = sizeof *a;
+  } else {
+    auto* a = reinterpret_cast<sockaddr_in*>(&ss);
+    a->sin_family = AF_INET;
+    a->sin_port = htons(options_.listenPort);
+    if (inet_pton(AF_INET, options_.listenHost.c_str(), &a->sin_addr) != 1) {
+      errno = EINVAL;
+      return fail("bad listen address " + options_.listenHost);
+    }
+    len = sizeof *a;
+  }
+  listen_ = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (listen_ < 0) return fail("no socket");
+  const int on = 1;
+  ::setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  if (::bind(listen_, reinterpret_cast<sockaddr*>(&ss), len) != 0) return fail("cannot listen on port " + std::to_string(options_.listenPort));
+  if (::listen(listen_, 4) != 0) return fail("cannot listen");
+  if (::getsockname(listen_, reinterpret_cast<sockaddr*>(&ss), &len) == 0)
+    listenPort_ = ntohs(v6 ? reinterpret_cast<sockaddr_in6*>(&ss)->sin6_port : reinterpret_cast<sockaddr_in*>(&ss)->sin_port);
+  return true;
+}
+
+void TransmitterSimulator::Accept() {
+  const int fd = ::accept4(listen_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+  if (fd < 0) return;
+  // The newest master wins: one that went away without closing must not lock the device.
+  if (client_ >= 0) ::close(client_);
+  client_ = fd;
+  const int on = 1;
+  ::setsockopt(client_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+bool TransmitterSimulator::Send(int fd, const uint8_t* bytes, size_t n) {
+  size_t done = 0;
+  while (done < n) {
+    const ssize_t w = fd == client_ ? ::send(fd, bytes + done, n - done, MSG_NOSIGNAL) : ::write(fd, bytes + done, n - done);
+    if (w > 0) {
+      done += static_cast<size_t>(w);
+      continue;
+    }
+    if (w < 0 && errno == EAGAIN) {
+      pollfd p{fd, POLLOUT, 0};
+      if (::poll(&p, 1, 1000) > 0) continue;
+    }
+    return false;  // the line is gone or stuck: this reply is lost, as on a real line
+  }
+  return true;
+}
+
 void TransmitterSimulator::Unpublish() {
   if (linkPath_.empty()) return;
   // Remove the link only while it is still ours.
@@ -204,6 +277,7 @@ void TransmitterSimulator::ReleaseExclusive() {
 }
 
 uint32_t TransmitterSimulator::LineBaud() const {
+  if (overTcp_) return tcpBaud_;
   termios t{};
   if (tcgetattr(slave_, &t) != 0) return 0;
   return BaudOfLineSpeed(cfgetospeed(&t));
@@ -244,8 +318,9 @@ void TransmitterSimulator::Serve() {
       const int due = MillisUntil(output_.front().due, now);
       timeout = timeout < 0 ? due : std::min(timeout, due);
     }
-    pollfd fds[3] = {{master_, POLLIN, 0}, {wake_[0], POLLIN, 0}, {watch_, POLLIN, 0}};
-    const int r = ::poll(fds, watch_ >= 0 ? 3 : 2, timeout);
+    pollfd fds[5] = {{master_, POLLIN, 0}, {wake_[0], POLLIN, 0}, {watch_, POLLIN, 0}, {listen_, POLLIN, 0},
+                     {client_, POLLIN, 0}};
+    const int r = ::poll(fds, 5, timeout);
     if (r < 0 && errno != EINTR) break;
     now = Clock::now();
     if (fds[1].revents) break;
@@ -253,8 +328,22 @@ void TransmitterSimulator::Serve() {
     if (inBurst_ && now - lastByte_ >= Silence()) OnSilence(now);
     if (fds[0].revents & POLLIN) {
       const ssize_t n = ::read(master_, buf, sizeof buf);
-      if (n > 0) OnBytes(buf, static_cast<size_t>(n), now);
+      if (n > 0) {
+        overTcp_ = false;
+        OnBytes(buf, static_cast<size_t>(n), now);
+      }
     }
+    if (client_ >= 0 && fds[4].revents) {
+      const ssize_t n = ::recv(client_, buf, sizeof buf, MSG_DONTWAIT);
+      if (n > 0) {
+        overTcp_ = true;
+        OnBytes(buf, static_cast<size_t>(n), now);
+      } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+        ::close(client_);
+        client_ = -1;
+      }
+    }
+    if (listen_ >= 0 && fds[3].revents) Accept();
     Flush(now);
   }
 }
@@ -263,6 +352,7 @@ void TransmitterSimulator::OnBytes(const uint8_t* data, size_t n, Clock::time_po
   bool matched;
   {
     std::lock_guard lock(mutex_);
+    tcpBaud_ = device_->Config().baud;
     matched = LineBaud() == device_->Config().baud;
   }
   if (!matched) mismatched_ = true;
@@ -395,19 +485,8 @@ void TransmitterSimulator::Answer(const std::vector<uint8_t>& frame, Clock::time
 void TransmitterSimulator::Flush(Clock::time_point now) {
   while (!output_.empty() && output_.front().due <= now) {
     auto& bytes = output_.front().bytes;
-    size_t done = 0;
-    while (done < bytes.size()) {
-      const ssize_t w = ::write(master_, bytes.data() + done, bytes.size() - done);
-      if (w > 0) {
-        done += static_cast<size_t>(w);
-        continue;
-      }
-      if (w < 0 && errno == EAGAIN) {
-        pollfd p{master_, POLLOUT, 0};
-        if (::poll(&p, 1, 1000) > 0) continue;
-      }
-      break;  // the line is gone or stuck: this reply is lost, as on a real line
-    }
+    const int fd = overTcp_ ? client_ : master_;
+    if (fd >= 0) Send(fd, bytes.data(), bytes.size());
     output_.pop_front();
   }
   if (output_.empty() && afterOutput_) {
