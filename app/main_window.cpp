@@ -297,13 +297,13 @@ void MainWindow::RefreshPortList() {
 void MainWindow::PortActivated(int index) {
   if (index < 0 || !portList_->itemData(index, kAskNetworkRole).toBool()) return;
   NetworkPortDialog dialog(this, QString::fromStdString(IsNetworkPath(lastPortPath_) ? lastPortPath_ : std::string()));
+  std::string chosen = lastPortPath_;
   if (dialog.exec() == QDialog::Accepted) {
     // Listed from now on; remembered once a connection to it has worked.
-    typedNetworkPort_ = dialog.Address();
-    lastPortPath_ = typedNetworkPort_;
+    typedNetworkPort_ = chosen = dialog.Address();
     RefreshPortList();
   }
-  const int back = lastPortPath_.empty() ? -1 : portList_->findData(QString::fromStdString(lastPortPath_));
+  const int back = chosen.empty() ? -1 : portList_->findData(QString::fromStdString(chosen));
   portList_->setCurrentIndex(std::max(0, back));
 }
 
