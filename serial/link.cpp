@@ -91,10 +91,11 @@ uint16_t Link::ReadFrameBytes(uint8_t* dst, uint16_t max) { return tamsu::ReadFr
 void Link::DiscardInput() { DiscardInput(false); }
 
 void Link::DiscardInput(bool report) {
-  // What a gateway still holds from the device would arrive after the discard.
-  Port.PurgeRemote();
   size_t dropped = 0;
   while (const uint16_t n = ReadFrameBytes(RxFrame.data(), static_cast<uint16_t>(RxFrame.size()))) dropped += n;
+  // A gateway may still hold more of what is thrown away here. Only then: a purge request
+  // before every request would cost a round of acknowledgements each time.
+  if (dropped > 0) Port.PurgeRemote();
   if (report && dropped > 0 && observer_) observer_->Discarded(dropped);
 }
 

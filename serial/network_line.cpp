@@ -164,7 +164,10 @@ size_t NetworkLine::Read(uint8_t* buffer, size_t max, bool* gone) {
   if (fd_ < 0 || max == 0) return 0;
   if (address_.kind == NetworkKind::RawTcp) {
     const ssize_t n = ::recv(fd_, buffer, max, MSG_DONTWAIT);
-    if (n > 0) return static_cast<size_t>(n);
+    if (n > 0) {
+      AcknowledgeAtOnce();
+      return static_cast<size_t>(n);
+    }
     if (gone && (n == 0 || (errno != EAGAIN && errno != EINTR))) *gone = true;
     return 0;
   }
@@ -175,6 +178,7 @@ size_t NetworkLine::Read(uint8_t* buffer, size_t max, bool* gone) {
     if (gone && (n == 0 || (errno != EAGAIN && errno != EINTR))) *gone = true;
     return 0;
   }
+  AcknowledgeAtOnce();
   decoded_.clear();
   answers_.clear();
   codec_.Decode(raw, static_cast<size_t>(n), decoded_, answers_);
@@ -182,6 +186,11 @@ size_t NetworkLine::Read(uint8_t* buffer, size_t max, bool* gone) {
   std::memcpy(buffer, decoded_.data(), decoded_.size());
   return decoded_.size();
 }
+
+// A gateway that waits for our acknowledgement before it sends its next small segment (Nagle)
+// would hold a reply for as long as a delayed acknowledgement takes; the kernel forgets this
+// after each acknowledgement, so it is asked for again after every read.
+void NetworkLine::AcknowledgeAtOnce() { SetOption(fd_, IPPROTO_TCP, TCP_QUICKACK, 1); }
 
 template <typename Done>
 bool NetworkLine::Negotiate(Done done, Clock::time_point deadline, std::string* error) {

@@ -49,6 +49,7 @@ class NetworkLine {
   void PurgeReceive();
 
  private:
+  void AcknowledgeAtOnce();
   bool SendLocked(const std::vector<uint8_t>& bytes, Clock::time_point deadline);
   bool Send(const std::vector<uint8_t>& bytes, Clock::time_point deadline);
   // Reads and decodes until `done` holds, the deadline passes or the connection fails.

@@ -54,7 +54,7 @@ uint16_t FreeLoopbackPort() {
   return port;
 }
 
-Ser2net::Ser2net(const std::string& device) : device_(device) {
+Ser2net::Ser2net(const std::string& device, bool charDelay) : device_(device) {
   char dir[] = "/tmp/tamsu-ser2net-XXXXXX";
   if (::mkdtemp(dir)) dir_ = dir;
   rawPort_ = FreeLoopbackPort();
@@ -62,12 +62,14 @@ Ser2net::Ser2net(const std::string& device) : device_(device) {
   while (telnetPort_ == rawPort_) telnetPort_ = FreeLoopbackPort();
   // `local`: a pseudo-terminal has no modem lines to watch. A new client takes the line over
   // from one that went away without closing.
+  const std::string options =
+      std::string("  options:\n    kickolduser: true\n    chardelay: ") + (charDelay ? "true" : "false") + "\n";
   std::ofstream config(dir_ + "/ser2net.yaml");
   config << "%YAML 1.1\n---\n"
          << "connection: &raw\n  accepter: tcp,127.0.0.1," << rawPort_ << "\n  connector: serialdev," << device_
-         << ",9600n81,local\n  options:\n    kickolduser: true\n"
+         << ",9600n81,local\n" << options
          << "connection: &rfc2217\n  accepter: telnet(rfc2217),tcp,127.0.0.1," << telnetPort_
-         << "\n  connector: serialdev," << device_ << ",9600n81,local\n  options:\n    kickolduser: true\n";
+         << "\n  connector: serialdev," << device_ << ",9600n81,local\n" << options;
 }
 
 Ser2net::~Ser2net() {

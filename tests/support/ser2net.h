@@ -18,7 +18,10 @@ uint16_t FreeLoopbackPort();
 class Ser2net {
  public:
   // Starts bridging `device`, with the line at 9600 8N1 until a client sets another rate.
-  explicit Ser2net(const std::string& device);
+  // `charDelay`: ser2net's default wait of two characters' time (1 ms at least) after each
+  // byte from the line before it sends; off, bytes go out as they come, which suits a master
+  // that frames replies by silence itself.
+  explicit Ser2net(const std::string& device, bool charDelay = false);
   ~Ser2net();  // stops it, removes the configuration
   Ser2net(const Ser2net&) = delete;
   Ser2net& operator=(const Ser2net&) = delete;
