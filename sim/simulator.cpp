@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -191,39 +192,27 @@ bool TransmitterSimulator::Publish(std::string* error) {
 
 bool TransmitterSimulator::Listen(std::string* error) {
   auto fail = [&](const std::string& why) {
-    if (error) *error = why + ": " + std::strerror(errno);
+    if (error) *error = why;
     return false;
   };
-  const bool v6 = options_.listenHost.find(':') != std::string::npos;
-  sockaddr_storage ss{};
-  socklen_t len;
-  if (v6) {
-    auto* a = reinterpret_cast<sockaddr_in6*>(&ss);
-    a->sin6_family = AF_INET6;
-    a->sin6_port = htons(options_.listenPort);
-    if (inet_pton(AF_INET6, options_.listenHost.c_str(), &a->sin6_addr) != 1) {
-      errno = EINVAL;
-      return fail("bad listen address " + options_.listenHost);
-    }
-    len = sizeof *a;
-  } else {
-    auto* a = reinterpret_cast<sockaddr_in*>(&ss);
-    a->sin_family = AF_INET;
-    a->sin_port = htons(options_.listenPort);
-    if (inet_pton(AF_INET, options_.listenHost.c_str(), &a->sin_addr) != 1) {
-      errno = EINVAL;
-      return fail("bad listen address " + options_.listenHost);
-    }
-    len = sizeof *a;
-  }
-  listen_ = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (listen_ < 0) return fail("no socket");
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | AI_PASSIVE;
+  addrinfo* found = nullptr;
+  const std::string port = std::to_string(options_.listenPort);
+  if (::getaddrinfo(options_.listenHost.c_str(), port.c_str(), &hints, &found) != 0 || !found)
+    return fail("bad listen address " + options_.listenHost);
+  listen_ = ::socket(found->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   const int on = 1;
-  ::setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  if (::bind(listen_, reinterpret_cast<sockaddr*>(&ss), len) != 0) return fail("cannot listen on port " + std::to_string(options_.listenPort));
-  if (::listen(listen_, 4) != 0) return fail("cannot listen");
+  if (listen_ >= 0) ::setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  const bool bound = listen_ >= 0 && ::bind(listen_, found->ai_addr, found->ai_addrlen) == 0 && ::listen(listen_, 4) == 0;
+  ::freeaddrinfo(found);
+  if (!bound) return fail("cannot listen on " + options_.listenHost + " port " + port + ": " + std::strerror(errno));
+  sockaddr_storage ss{};
+  socklen_t len = sizeof ss;
   if (::getsockname(listen_, reinterpret_cast<sockaddr*>(&ss), &len) == 0)
-    listenPort_ = ntohs(v6 ? reinterpret_cast<sockaddr_in6*>(&ss)->sin6_port : reinterpret_cast<sockaddr_in*>(&ss)->sin_port);
+    listenPort_ = ntohs(ss.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&ss)->sin6_port
+                                                 : reinterpret_cast<sockaddr_in*>(&ss)->sin_port);
   return true;
 }
 
