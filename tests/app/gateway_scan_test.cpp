@@ -79,6 +79,12 @@ TEST(GatewayScan, OverRawTcpEachModeIsProbedOnceAtTheGatewaysRate) {
   // The line traffic claims no rate for a raw TCP line.
   const std::string port = std::to_string(g.ser2net.RawPort());
   EXPECT_TRUE(g.TrafficHas("tcp 127.0.0.1:" + port + "  FF 03 02 00"));
+  // The page reads through it, at the address the scan left (255).
+  TemHumPage page(g.line.Context());
+  g.line.Sim().SetRegister(0, 0x0257);
+  page.Button(1013)->click();
+  EXPECT_EQ(page.Edit(1012)->text(), "59.9");
+  EXPECT_TRUE(g.line.TakeBoxes().empty());
 
   // A rate change warns first, and without a yes sends nothing.
   DeviceSettings settings(g.line.GetLink(), g.master, g.line.Sink(), g.config);
