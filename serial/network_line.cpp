@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -61,6 +62,52 @@ int ConnectOne(const addrinfo* ai, std::chrono::steady_clock::time_point deadlin
 
 std::string Seconds(std::chrono::milliseconds ms) { return std::to_string(ms.count() / 1000) + " s"; }
 
+struct Lookup {
+  std::string host, port;
+  addrinfo hints{};
+  gaicb request{};
+};
+
+// The host's addresses, by the deadline: a name server that does not answer must not hold the
+// caller beyond it, so a name is looked up asynchronously and abandoned when time is up. 0 or
+// the getaddrinfo error; `timedOut` when the deadline passed first.
+int Resolve(const std::string& host, const std::string& port, std::chrono::steady_clock::time_point deadline,
+            addrinfo** list, bool* timedOut) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV | AI_NUMERICHOST;
+  if (::getaddrinfo(host.c_str(), port.c_str(), &hints, list) == 0) return 0;  // an address: no lookup
+  // Freed here once the lookup is over; an abandoned lookup that cannot be cancelled still
+  // writes into it, so it is left to that lookup.
+  auto* lookup = new Lookup{host, port, hints, {}};
+  lookup->hints.ai_flags = AI_NUMERICSERV;
+  lookup->request.ar_name = lookup->host.c_str();
+  lookup->request.ar_service = lookup->port.c_str();
+  lookup->request.ar_request = &lookup->hints;
+  gaicb* requests[1] = {&lookup->request};
+  if (const int r = ::getaddrinfo_a(GAI_NOWAIT, requests, 1, nullptr); r != 0) {
+    delete lookup;
+    return r;
+  }
+  for (;;) {
+    const auto left = std::max(deadline - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero());
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+    const timespec wait{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    const int r = ::gai_suspend(requests, 1, &wait);
+    if (r != EAI_INTR || std::chrono::steady_clock::now() >= deadline) break;
+  }
+  int r = ::gai_error(&lookup->request);
+  if (r == EAI_INPROGRESS) {
+    *timedOut = true;
+    if (::gai_cancel(&lookup->request) != EAI_CANCELED) return EAI_AGAIN;
+    r = EAI_AGAIN;
+  }
+  if (r == 0) *list = lookup->request.ar_result;
+  delete lookup;
+  return r;
+}
+
 }  // namespace
 
 NetworkLine::~NetworkLine() { Close(); }
@@ -69,14 +116,13 @@ bool NetworkLine::Open(const NetworkAddress& address, uint32_t baud, Clock::time
   Close();
   address_ = address;
   const std::string where = address.Describe();
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_NUMERICSERV;
   addrinfo* list = nullptr;
-  const std::string port = std::to_string(address.port);
-  if (const int r = ::getaddrinfo(address.host.c_str(), port.c_str(), &hints, &list); r != 0) {
-    if (error) *error = where + ": unknown host (" + ::gai_strerror(r) + ")";
+  bool timedOut = false;
+  if (const int r = Resolve(address.host, std::to_string(address.port), deadline, &list, &timedOut); r != 0) {
+    if (error) {
+      *error = where + (timedOut ? ": the name server did not answer within " + Seconds(kOpenDeadline)
+                                 : ": unknown host (" + std::string(::gai_strerror(r)) + ")");
+    }
     return false;
   }
   int lastError = ETIMEDOUT;

@@ -159,6 +159,9 @@ TEST(SimulatorListener, ServesRawRtuOverTcpToTheLink) {
   uint16_t value = 0;
   ASSERT_EQ(master.ReadRegister(0x0005, value), 0);
   EXPECT_EQ(value, 0xFF00);
+  // By name too (localhost comes from the hosts file, no name server asked).
+  ASSERT_EQ(link.ReopenPort("tcp://localhost:" + std::to_string(sim.ListenPort()), 9600), 1) << link.Port.LastError();
+  ASSERT_EQ(master.ReadRegister(0x0005, value), 0);
   // The connection's end is a hang-up, as an unplugged adapter is.
   sim.Stop();
   link.WaitForFrame(Clock::now() + std::chrono::seconds(2));  // woken by the hang-up
