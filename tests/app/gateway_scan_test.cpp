@@ -1,5 +1,6 @@
 // The scan, a page and the rate through a real gateway (ser2net on 127.0.0.1): over RFC 2217
 // exactly as on a local port; over raw TCP at the gateway's rate only.
+#include <chrono>
 #include <memory>
 
 #include "app/baud_scan.h"
@@ -62,6 +63,33 @@ TEST(GatewayScan, ThroughRfc2217FindsATransmitterAt4800AndItsPageReads) {
   g.line.Sim().SetRegister(1, 0xFF38);
   page.Button(1010)->click();
   EXPECT_EQ(page.Edit(1014)->text(), "-20.0");
+  EXPECT_TRUE(g.line.TakeBoxes().empty());
+}
+
+TEST(GatewayScan, AGatewayKilledMidPollFailsReadsAtOnceWithTheUsualBoxAndTheNextScanConnectsAgain) {
+  Gateway g(sim::Protocol::Legacy, 9600);
+  ASSERT_EQ(g.Scan(g.ser2net.Rfc2217Address()), ScanOutcome::Legacy);
+  g.line.TakeBoxes();
+  TemHumPage page(g.line.Context());
+  // The box a read shows when the transmitter does not answer.
+  g.line.Sim().AddFault({.kind = sim::FaultKind::Silence, .count = 1});
+  page.Button(1010)->click();
+  const std::vector<Box> silent = g.line.TakeBoxes();
+  ASSERT_EQ(silent.size(), 1u);
+
+  g.ser2net.Kill();
+  g.line.GetLink().WaitForFrame(std::chrono::steady_clock::now() + std::chrono::seconds(2));  // woken by the hang-up
+  ASSERT_TRUE(g.line.GetLink().HungUp());
+  const auto start = std::chrono::steady_clock::now();
+  page.Button(1010)->click();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+  EXPECT_EQ(g.line.TakeBoxes(), silent);
+
+  std::string error;
+  ASSERT_TRUE(g.ser2net.Start(&error)) << error;
+  EXPECT_EQ(g.Scan(g.ser2net.Rfc2217Address()), ScanOutcome::Legacy);
+  g.line.TakeBoxes();
+  page.Button(1010)->click();
   EXPECT_TRUE(g.line.TakeBoxes().empty());
 }
 
