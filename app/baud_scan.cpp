@@ -84,14 +84,18 @@ void BaudScan::ReportBlock(ConfigMode mode) {
 ScanOutcome BaudScan::TestBaudRate(const std::string& devicePath) {
   config_.mode = ConfigMode::Legacy;
   auto openFailed = [this] {
-    messages_.ShowMessage(kOpenFailedText, kWarningCaption, MessageIcon::Question);
+    messages_.ShowMessage(OpenFailedText(link_), kWarningCaption, MessageIcon::Question);
     ShowControls(true);
     return ScanOutcome::OpenFailed;
   };
 
   for (uint32_t baud : kLegacyRates) {
     if (!OpenAt(devicePath, baud)) return openFailed();
-    if (!TryLegacy()) continue;
+    if (!TryLegacy()) {
+      // Over raw TCP the gateway's rate is the only one there is: one try at it is enough.
+      if (!link_.Port.SetsLineRate()) break;
+      continue;
+    }
     if (controls_.showDevice) controls_.showDevice(link_.CurrentAddress, config_.DetectedBaud);
     messages_.ShowMessage(Format("Device address%s%d  BaudRate%s%d", link_.CurrentAddress, config_.DetectedBaud),
                           "Test Result", MessageIcon::None);
@@ -114,6 +118,11 @@ ScanOutcome BaudScan::TestBaudRate(const std::string& devicePath) {
   ShowControls(true);
   messages_.ShowMessage("End of Test UnKnow BaudRate", "Test Result", MessageIcon::None);
   return ScanOutcome::Unknown;
+}
+
+std::string OpenFailedText(const Link& link) {
+  const std::string& why = link.Port.LastError();
+  return why.empty() ? std::string(kOpenFailedText) : std::string(kOpenFailedText) + "\n\n" + why;
 }
 
 }  // namespace tamsu

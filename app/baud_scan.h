@@ -69,5 +69,7 @@ class BaudScan {
 inline constexpr char kAppTitle[] = "Tamsu Tools Configuration Software";
 inline constexpr char kOpenFailedText[] = "Serial port open failed!";
 inline constexpr char kWarningCaption[] = "Warning";
+// The open failure's text, with the reason when a network port gave one.
+std::string OpenFailedText(const Link& link);
 
 }  // namespace tamsu

@@ -95,6 +95,16 @@ SettingOutcome DeviceSettings::SetBaud(const std::string& addressText, const std
     messages_.ShowMessage("Baudrate Error", kAppTitle, MessageIcon::None);
     return SettingOutcome::Refused;
   }
+  // Through a raw TCP gateway the tool cannot follow the device to its new rate: only the
+  // gateway's own setting can, so the user decides.
+  if (link_.PortOpen.load() != 0 && !link_.Port.SetsLineRate() &&
+      !messages_.Confirm("The transmitter is reached through a network gateway whose rate this tool cannot change. "
+                         "After this change the transmitter talks at " + std::to_string(baud) +
+                             " baud and leaves the gateway's rate: it is heard again only once the gateway is set "
+                             "to " + std::to_string(baud) + " baud too.\n\nChange the transmitter's rate?",
+                         kWarningCaption)) {
+    return SettingOutcome::Refused;
+  }
   const auto code = static_cast<uint8_t>(BaudCodeOf(static_cast<uint32_t>(baud)));
   std::optional<LegacyReply> legacy;
   SettingOutcome outcome;
@@ -124,7 +134,7 @@ SettingOutcome DeviceSettings::SetBaud(const std::string& addressText, const std
   if (path.empty()) path = portPath;
   if (link_.ReopenPort(path, static_cast<uint32_t>(baud)) == 0) {
     // Say so: otherwise every page would only report a closed port with no hint why.
-    messages_.ShowMessage(kOpenFailedText, kWarningCaption, MessageIcon::Question);
+    messages_.ShowMessage(OpenFailedText(link_), kWarningCaption, MessageIcon::Question);
   }
   return outcome;
 }

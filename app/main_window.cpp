@@ -25,9 +25,11 @@
 #include "app/categories.h"
 #include "app/commissioning_record.h"
 #include "app/line_traffic_window.h"
+#include "app/network_port_dialog.h"
 #include "app/trend_window.h"
 #include "app/framework/category_host.h"
 #include "app/framework/dialog_units.h"
+#include "serial/network_ports.h"
 #include "serial/port_directory.h"
 
 // The resources live in a static library; nothing else would pull them into the program.
@@ -82,6 +84,10 @@ bool IsPhantomPort(const QString& name) {
   if (!type.open(QIODevice::ReadOnly)) return false;
   return type.readAll().trimmed() == "0";
 }
+
+// Marks the list's last entry, which asks for a network port instead of naming one.
+constexpr int kAskNetworkRole = Qt::UserRole + 1;
+constexpr char kAskNetworkText[] = "Network port\u2026";
 
 struct PortEntry {
   std::string name;
@@ -180,6 +186,7 @@ void MainWindow::BuildBand() {
   portList_->setMaxVisibleItems(std::max(1, (du.Y(134) - du.Y(12)) / std::max(1, du.Y(10))));
   portList_->beforePopup = [this] { RefreshPortList(); };
   connect(portList_, &QComboBox::currentIndexChanged, this, &MainWindow::ShowPortToolTip);
+  connect(portList_, &QComboBox::activated, this, &MainWindow::PortActivated);
 
   testButton_ = Button(this, du, 1001, QStringLiteral("Test Baud Rate"), QStringLiteral("Test Baud Rate"), 76, 31,
                        65, 22);
@@ -255,6 +262,14 @@ void MainWindow::RefreshPortList() {
   for (const VirtualPort& port : ListVirtualPorts()) consider(port.name, port.devicePath, port.devicePath);
   std::stable_sort(entries.begin(), entries.end(),
                    [](const PortEntry& a, const PortEntry& b) { return NaturalLess(a.name, b.name); });
+  // Network ports after the devices, by their address: the one just typed or in use, then
+  // the remembered ones, newest first.
+  std::vector<std::string> network = RememberedNetworkPorts();
+  for (const std::string& extra : {held, typedNetworkPort_})
+    if (IsNetworkPath(extra) && std::find(network.begin(), network.end(), extra) == network.end())
+      network.insert(network.begin(), extra);
+  for (const std::string& address : network)
+    entries.push_back({address, address, NetworkPortDescription(address).toStdString()});
 
   const QSignalBlocker blocker(portList_);
   portList_->clear();
@@ -265,8 +280,12 @@ void MainWindow::RefreshPortList() {
     if (!e.hint.empty()) portList_->setItemData(index, QString::fromStdString(e.hint), Qt::ToolTipRole);
     if (!selected.empty() && e.path == selected) keep = index;
   }
-  portList_->setEnabled(!entries.empty());
-  if (!entries.empty()) portList_->setCurrentIndex(keep >= 0 ? keep : 0);
+  portList_->addItem(QString::fromUtf8(kAskNetworkText), QString());
+  portList_->setItemData(portList_->count() - 1, true, kAskNetworkRole);
+  portList_->setItemData(portList_->count() - 1, QStringLiteral("Reach a transmitter through a serial gateway on the network"),
+                         Qt::ToolTipRole);
+  portList_->setEnabled(true);  // "Network port…" is always there to choose
+  portList_->setCurrentIndex(keep >= 0 ? keep : 0);
   ShowPortToolTip(portList_->currentIndex());
   // Device names here are longer than the box is wide; the dropped list shows them whole.
   int widest = 0;
@@ -275,11 +294,25 @@ void MainWindow::RefreshPortList() {
   portList_->view()->setMinimumWidth(widest + 2 * portList_->fontMetrics().averageCharWidth() + 8);
 }
 
+void MainWindow::PortActivated(int index) {
+  if (index < 0 || !portList_->itemData(index, kAskNetworkRole).toBool()) return;
+  NetworkPortDialog dialog(this, QString::fromStdString(IsNetworkPath(lastPortPath_) ? lastPortPath_ : std::string()));
+  std::string chosen = lastPortPath_;
+  if (dialog.exec() == QDialog::Accepted) {
+    // Listed from now on; remembered once a connection to it has worked.
+    typedNetworkPort_ = chosen = dialog.Address();
+    RefreshPortList();
+  }
+  const int back = chosen.empty() ? -1 : portList_->findData(QString::fromStdString(chosen));
+  portList_->setCurrentIndex(std::max(0, back));
+}
+
 void MainWindow::ShowPortToolTip(int index) {
   if (index < 0) {
     portList_->setToolTip(QString());
     return;
   }
+  if (!portList_->itemData(index, kAskNetworkRole).toBool()) lastPortPath_ = portList_->itemData(index).toString().toStdString();
   // A permission problem names its fix; otherwise what the adapter is and its device path.
   const QString hint = portList_->itemData(index, Qt::ToolTipRole).toString();
   portList_->setToolTip(hint.isEmpty() ? portList_->itemData(index).toString() : hint);
@@ -302,7 +335,10 @@ ScanOutcome MainWindow::TestBaudRate() {
   };
   controls.enableDeviceButtons = [this] { EnableDeviceButtons(true); };
   BaudScan scan(link_, master_, context_.messages, config_, std::move(controls));
-  return scan.TestBaudRate(SelectedPortPath());
+  const std::string path = SelectedPortPath();
+  const ScanOutcome outcome = scan.TestBaudRate(path);
+  if (outcome != ScanOutcome::OpenFailed && IsNetworkPath(path)) RememberNetworkPort(path);
+  return outcome;
 }
 
 void MainWindow::InquireDevice() {

@@ -54,6 +54,8 @@ class MainWindow : public QWidget {
   void SetDeviceAddress();
   void SetDeviceBaud();
   void ShowAbout();
+  // The user picked port list entry `index`; "Network port…" asks for an address.
+  void PortActivated(int index);
   // "Line traffic": opens (or brings forward) the window of the line's record.
   LineTrafficWindow* ShowLineTraffic();
   LineRecord& Traffic() { return traffic_; }
@@ -111,6 +113,8 @@ class MainWindow : public QWidget {
   QTimer* timer5_ = nullptr;
   TrendWindow* trend_ = nullptr;
   QString recordFolder_;  // where the last record went, for the next one (this run only)
+  std::string typedNetworkPort_;  // the address last given in "Network port…" (this run)
+  std::string lastPortPath_;      // the entry to go back to when "Network port…" is cancelled
 
   bool inquireLatch_ = false;
   bool inquireRunning_ = false;

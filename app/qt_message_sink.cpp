@@ -30,4 +30,14 @@ void QtMessageSink::ShowMessage(const std::string& text, const std::string& capt
   box.exec();
 }
 
+bool QtMessageSink::Confirm(const std::string& text, const std::string& caption) {
+  QWidget* parent = parent_ ? parent_.data() : QApplication::activeWindow();
+  QMessageBox box(QMessageBox::Warning, QString::fromStdString(caption), QString::fromStdString(text),
+                  QMessageBox::Yes | QMessageBox::No, parent);
+  box.setTextFormat(Qt::PlainText);
+  box.setDefaultButton(QMessageBox::No);  // the safe answer for a hurried Enter
+  box.setObjectName(QStringLiteral("confirmBox"));
+  return box.exec() == QMessageBox::Yes;
+}
+
 }  // namespace tamsu

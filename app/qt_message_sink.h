@@ -14,6 +14,7 @@ class QtMessageSink : public MessageSink {
   explicit QtMessageSink(QWidget* parent = nullptr) : parent_(parent) {}
   void SetParent(QWidget* parent) { parent_ = parent; }
   void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
+  bool Confirm(const std::string& text, const std::string& caption) override;
 
  private:
   QPointer<QWidget> parent_;

@@ -28,12 +28,33 @@ std::string Now() {
 
 std::string LineRecord::Format(const std::string& direction, uint32_t baud, const std::string& hex,
                                const std::string& summary) {
-  char head[64];
-  std::snprintf(head, sizeof head, "%s  %-8s  %5u  ", Now().c_str(), direction.c_str(), static_cast<unsigned>(baud));
-  std::string line = head;
-  line += hex;
-  if (!summary.empty()) line += "  " + summary;
-  return line;
+  char rate[16];
+  std::snprintf(rate, sizeof rate, "%5u", static_cast<unsigned>(baud));
+  return Format(direction, std::string(rate), hex, summary);
+}
+
+std::string LineRecord::Format(const std::string& direction, const std::string& line, const std::string& hex,
+                               const std::string& summary) {
+  char head[32];
+  std::snprintf(head, sizeof head, "  %-8s  ", direction.c_str());
+  std::string text = Now() + head + line + "  " + hex;
+  if (!summary.empty()) text += "  " + summary;
+  return text;
+}
+
+void LineRecord::LineOpened(const std::string& transport, bool setsRate) {
+  transport_ = transport;
+  setsRate_ = setsRate;
+}
+
+std::string LineRecord::LineName(uint32_t baud) const {
+  if (transport_.empty()) {
+    char rate[16];
+    std::snprintf(rate, sizeof rate, "%5u", static_cast<unsigned>(baud));
+    return rate;
+  }
+  // Over raw TCP the rate is whatever the gateway is set to: none is claimed.
+  return setsRate_ ? transport_ + " " + std::to_string(baud) : transport_;
 }
 
 void LineRecord::Add(std::string text) {
@@ -43,7 +64,7 @@ void LineRecord::Add(std::string text) {
 
 void LineRecord::Sent(const uint8_t* bytes, size_t n, uint32_t baud) {
   request_.assign(bytes, bytes + n);
-  Add(Format("sent", baud, HexBytes(bytes, n), DescribeRequest(bytes, n)));
+  Add(Format("sent", LineName(baud), HexBytes(bytes, n), DescribeRequest(bytes, n)));
 }
 
 void LineRecord::NotSent(const uint8_t* bytes, size_t n, uint32_t baud, const std::string& why) {
@@ -52,7 +73,7 @@ void LineRecord::NotSent(const uint8_t* bytes, size_t n, uint32_t baud, const st
 }
 
 void LineRecord::Received(const uint8_t* bytes, size_t n, uint32_t baud) {
-  Add(Format("received", baud, HexBytes(bytes, n), DescribeReply(bytes, n, request_.data(), request_.size())));
+  Add(Format("received", LineName(baud), HexBytes(bytes, n), DescribeReply(bytes, n, request_.data(), request_.size())));
 }
 
 void LineRecord::Discarded(size_t n) {

@@ -28,6 +28,7 @@ class LineRecord : public LineObserver {
   void Discarded(size_t n) override;
   void TimedOut(std::chrono::milliseconds waited) override;
   void Outcome(uint8_t result, std::chrono::microseconds roundTrip) override;
+  void LineOpened(const std::string& transport, bool setsRate) override;
 
   // The lines with a sequence number above `after`, oldest first (those still held).
   std::vector<Line> Since(uint64_t after) const;
@@ -40,9 +41,16 @@ class LineRecord : public LineObserver {
   // of its own for the lines that are no frame).
   static std::string Format(const std::string& direction, uint32_t baud, const std::string& hex,
                             const std::string& summary);
+  // The same with the line named in words: "rfc2217 10.0.0.5:2217 9600", "tcp 10.0.0.5:4001".
+  static std::string Format(const std::string& direction, const std::string& line, const std::string& hex,
+                            const std::string& summary);
 
  private:
   void Add(std::string text);
+  std::string LineName(uint32_t baud) const;
+
+  std::string transport_;  // empty: a device, named by its rate alone
+  bool setsRate_ = true;
 
   std::deque<Line> lines_;
   uint64_t next_ = 1;

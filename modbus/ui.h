@@ -20,6 +20,13 @@ class MessageSink {
   virtual ~MessageSink() = default;
   // Shows one modal box with an OK button (UTF-8 texts) and returns when it is closed.
   virtual void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) = 0;
+  // Asks a yes-or-no question (a warning before a step that is hard to undo); true for yes.
+  // Where nobody can answer, the answer is no.
+  virtual bool Confirm(const std::string& text, const std::string& caption) {
+    (void)text;
+    (void)caption;
+    return false;
+  }
 };
 
 }  // namespace tamsu

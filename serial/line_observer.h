@@ -23,6 +23,12 @@ class LineObserver {
   virtual void TimedOut(std::chrono::milliseconds waited) = 0;
   // A register transaction's result (0..3) and the time from its request to its end.
   virtual void Outcome(uint8_t result, std::chrono::microseconds roundTrip) = 0;
+  // The line was (re-)opened: `transport` names a network line ("rfc2217 HOST:PORT", "tcp
+  // HOST:PORT"; empty for a device), `setsRate` is false where the rate is the gateway's own.
+  virtual void LineOpened(const std::string& transport, bool setsRate) {
+    (void)transport;
+    (void)setsRate;
+  }
 };
 
 }  // namespace tamsu

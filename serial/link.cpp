@@ -37,14 +37,20 @@ void Link::ClosePort() {
 int Link::ReopenPort(const std::string& devicePath, uint32_t baudRate) {
   int opened = 0;
   pump_->Exclusive([&] {
-    Port.Close();
+    // A network line that is still up changes its rate in place: a gateway may hold a closed
+    // connection's port for a while, and reconnecting costs a round trip or more.
+    const bool changed = !pump_->HungUp() && Port.ChangeRate(devicePath, baudRate);
     PortOpen.store(0, std::memory_order_release);
-    Port.Configure(devicePath, 8, 0, 0, baudRate);
-    opened = Port.Open() ? 1 : 0;
+    if (!changed) {
+      Port.Close();
+      Port.Configure(devicePath, 8, 0, 0, baudRate);
+    }
+    opened = changed || Port.Open() ? 1 : 0;
     PortOpen.store(opened, std::memory_order_release);
   });
   // A reply owed on the old line would arrive at another rate or not at all.
   owedUntil_ = {};
+  if (opened && observer_) observer_->LineOpened(Port.Transport(), Port.SetsLineRate());
   return opened;
 }
 
@@ -97,6 +103,9 @@ void Link::DiscardInput() { DiscardInput(false); }
 void Link::DiscardInput(bool report) {
   size_t dropped = 0;
   while (const uint16_t n = ReadFrameBytes(RxFrame.data(), static_cast<uint16_t>(RxFrame.size()))) dropped += n;
+  // A gateway may still hold more of what is thrown away here. Only then: a purge request
+  // before every request would cost a round of acknowledgements each time.
+  if (dropped > 0) Port.PurgeRemote();
   if (report && dropped > 0 && observer_) observer_->Discarded(dropped);
 }
 

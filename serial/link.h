@@ -46,6 +46,9 @@ class Link {
   // Window thread. Each keeps the receive thread off the descriptor while it changes.
   void ClosePort();  // Close, PortOpen = 0
   // Close, PortOpen = 0, Configure(path, 8N1, baud), Open, PortOpen = outcome. Returns outcome.
+  // A network line still up on the same address changes its rate in place instead; a network
+  // open waits at most a few seconds (Port.LastError() says why it failed). Safe from any one
+  // thread at a time: the receive thread is kept off the line meanwhile.
   int ReopenPort(const std::string& devicePath, uint32_t baudRate);
 
   // One request and its reply (window thread): lets the line settle (a reply still owed to an

@@ -166,20 +166,10 @@ void ReceivePump::Run() {
     }
 
     if (fds[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {
-      size_t n = link_.Port.Read(chunk, sizeof chunk);
-      if (n == 0) {
-        // Readable but nothing queued: either a hung-up device (adapter unplugged, peer gone)
-        // or a wake-up that raced the queue count. A raw tty read returns 0 for "nothing now",
-        // so only the poll flags or a read error tell a hang-up; then stop using the
-        // descriptor until the port is re-opened.
-        ssize_t r = ::read(fd, chunk, sizeof chunk);
-        if (r > 0) {
-          n = static_cast<size_t>(r);
-        } else if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) ||
-                   (r < 0 && errno != EAGAIN && errno != EINTR)) {
-          MarkHungUp();
-        }
-      }
+      // A hung-up line (adapter unplugged, gateway gone) is not used again until re-opened.
+      bool hungUp = false;
+      size_t n = link_.Port.ReadReady(chunk, sizeof chunk, fds[0].revents, &hungUp);
+      if (hungUp) MarkHungUp();
       if (n > 0) {
         link_.IncomingRing.PushRun(chunk, n);
         if (!collecting) SetCollecting(true);

@@ -10,6 +10,9 @@
 #include <cerrno>
 #include <chrono>
 
+#include "serial/network_line.h"
+#include "serial/network_ports.h"
+
 namespace tamsu {
 namespace {
 
@@ -67,7 +70,9 @@ void SerialPort::Configure(const std::string& devicePath, uint8_t dataBits, uint
 }
 
 int SerialPort::Open() {
+  lastError_.clear();
   if (settings_.devicePath.empty()) return 0;
+  if (IsNetworkPath(settings_.devicePath)) return OpenNetwork();
   int fd = ::open(settings_.devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return 0;
   // TIOCEXCL keeps other users out; root ignores it, so a lock on the device settles it.
@@ -88,8 +93,54 @@ int SerialPort::Open() {
   return 1;
 }
 
+int SerialPort::OpenNetwork() {
+  const NetworkAddress address = ParseNetworkAddress(settings_.devicePath);
+  if (!address) {
+    lastError_ = address.error;
+    return 0;
+  }
+  auto line = std::make_unique<NetworkLine>();
+  if (settings_.dataBits != 8 || settings_.parity != 0 || settings_.stopBits != 0 ||
+      !line->Open(address, settings_.baudRate, NetworkLine::Clock::now() + NetworkLine::kOpenDeadline, &lastError_)) {
+    open_.store(0, std::memory_order_release);
+    return 0;
+  }
+  net_ = std::move(line);
+  fd_.store(net_->Descriptor(), std::memory_order_release);
+  open_.store(1, std::memory_order_release);
+  return 1;
+}
+
+bool SerialPort::ChangeRate(const std::string& devicePath, uint32_t baudRate) {
+  if (!net_ || !IsOpen()) return false;
+  const NetworkAddress address = ParseNetworkAddress(devicePath);
+  if (!address || address.Canonical() != net_->Address().Canonical()) return false;
+  if (!net_->SetLine(baudRate, NetworkLine::Clock::now() + NetworkLine::kOpenDeadline, &lastError_)) return false;
+  settings_.devicePath = devicePath;
+  settings_.baudRate = baudRate;
+  return true;
+}
+
+void SerialPort::PurgeRemote() {
+  if (net_ && IsOpen()) net_->PurgeReceive();
+}
+
+bool SerialPort::SetsLineRate() const {
+  if (net_) return net_->SetsRate();
+  if (!IsNetworkPath(settings_.devicePath)) return true;
+  const NetworkAddress address = ParseNetworkAddress(settings_.devicePath);
+  return !address || address.kind == NetworkKind::Rfc2217;
+}
+
+std::string SerialPort::Transport() const { return net_ ? net_->Address().Describe() : std::string(); }
+
 void SerialPort::Close() {
   open_.store(0, std::memory_order_release);
+  if (net_) {
+    fd_.store(-1, std::memory_order_release);
+    net_.reset();
+    return;
+  }
   int fd = fd_.exchange(-1, std::memory_order_acq_rel);
   if (fd >= 0) {
     // Another holder of the device (a simulator's own descriptor) keeps the tty alive, and
@@ -101,6 +152,7 @@ void SerialPort::Close() {
 
 size_t SerialPort::Read(uint8_t* buffer, size_t max) {
   if (!IsOpen()) return 0;
+  if (net_) return net_->Read(buffer, max, nullptr);
   int fd = Descriptor();
   int queued = 0;
   if (fd < 0 || ::ioctl(fd, FIONREAD, &queued) != 0 || queued <= 0) return 0;
@@ -110,14 +162,33 @@ size_t SerialPort::Read(uint8_t* buffer, size_t max) {
   return n > 0 ? static_cast<size_t>(n) : 0;
 }
 
+size_t SerialPort::ReadReady(uint8_t* buffer, size_t max, short revents, bool* hungUp) {
+  if (!IsOpen()) return 0;
+  if (net_) return net_->Read(buffer, max, hungUp);
+  size_t n = Read(buffer, max);
+  if (n > 0) return n;
+  // Readable but nothing queued: either a hung-up device (adapter unplugged) or a wake-up that
+  // raced the queue count. A raw tty read returns 0 for "nothing now", so only the poll flags
+  // or a read error tell a hang-up.
+  const ssize_t r = ::read(Descriptor(), buffer, max);
+  if (r > 0) return static_cast<size_t>(r);
+  if ((revents & (POLLHUP | POLLERR | POLLNVAL)) || (r < 0 && errno != EAGAIN && errno != EINTR)) *hungUp = true;
+  return 0;
+}
+
 int SerialPort::Write(const uint8_t* buffer, size_t count) {
-  int fd = Descriptor();
-  if (!IsOpen() || fd < 0) {
+  if (!IsOpen()) {
     errno = EBADF;
     return 0;
   }
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(1000);
+  if (net_) return net_->Write(buffer, count, deadline) ? 1 : 0;
+  int fd = Descriptor();
+  if (fd < 0) {
+    errno = EBADF;
+    return 0;
+  }
   size_t done = 0;
   while (done < count) {
     ssize_t n = ::write(fd, buffer + done, count - done);

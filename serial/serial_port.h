@@ -1,9 +1,11 @@
-// The one serial line of the tool: POSIX termios on a device path.
+// The one serial line of the tool: POSIX termios on a device path, or a serial line behind a
+// network gateway when the path is a network address (tcp://, rfc2217://, HOST:PORT).
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace tamsu {
@@ -13,8 +15,10 @@ unsigned LineSpeedOf(uint32_t baud);
 // The line rate of a termios speed, or 0 when it is none of those above.
 uint32_t BaudOfLineSpeed(unsigned speed);
 
+class NetworkLine;
+
 struct PortSettings {
-  std::string devicePath;  // e.g. /dev/ttyUSB0, or a link in the runtime port directory
+  std::string devicePath;  // e.g. /dev/ttyUSB0, a link in the runtime port directory, or an address
   uint8_t dataBits = 8;
   uint8_t parity = 0;      // always 0: none
   uint8_t stopBits = 0;    // always 0: one stop bit
@@ -33,7 +37,8 @@ class SerialPort {
                  uint32_t baudRate);
   // Opens PortSettings exclusively (TIOCEXCL + flock), raw 8N1, purges both directions.
   // Nonzero on success; 0 for a missing, forbidden or held device (flag unchanged), or when
-  // the line settings are refused (device closed again, flag 0).
+  // the line settings are refused (device closed again, flag 0). A network address is
+  // connected within a deadline of a few seconds; LastError() says why it failed.
   int Open();
   // Closes the device if held; clears the open flag.
   void Close();
@@ -44,12 +49,32 @@ class SerialPort {
   // EIO: the device hung up, else the driver's own error).
   int Write(const uint8_t* buffer, size_t count);
 
+  // The receive thread's read once the descriptor has polled ready (`revents`): what is
+  // there, and `hungUp` set when the line is gone (adapter unplugged, connection closed).
+  size_t ReadReady(uint8_t* buffer, size_t max, short revents, bool* hungUp);
+  // Moves an open network line to `baudRate` in place (RFC 2217 sets the gateway's rate, raw
+  // TCP has none to set) when `devicePath` names the connection already open. False when it
+  // does not, or the gateway did not take it: then the caller re-opens.
+  bool ChangeRate(const std::string& devicePath, uint32_t baudRate);
+  // Asks a network gateway to drop what it still holds from the device (RFC 2217 only).
+  void PurgeRemote();
+  // False when the line's rate is the gateway's own and cannot be set from here (raw TCP).
+  bool SetsLineRate() const;
+  // "rfc2217 HOST:PORT" or "tcp HOST:PORT" while a network line is open; empty for a device.
+  std::string Transport() const;
+  // Why the last Open failed, for the user; empty when there is nothing to add.
+  const std::string& LastError() const { return lastError_; }
+
   bool IsOpen() const { return open_.load(std::memory_order_acquire) != 0; }
   int Descriptor() const { return fd_.load(std::memory_order_acquire); }
   const PortSettings& Settings() const { return settings_; }
 
  private:
+  int OpenNetwork();
+
   PortSettings settings_;
+  std::unique_ptr<NetworkLine> net_;  // set while a network line is open
+  std::string lastError_;
   std::atomic<int> fd_{-1};
   std::atomic<int> open_{0};
 };

@@ -19,7 +19,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: tamsu-sim --profile NAME [--address N] [--baud B] [--protocol legacy|any255|any0|modbus]\n"
     "                 [--fault KIND[:PARAM][@N|@always]]... [--mismatch garbage|silence] [--no-drift]\n"
-    "                 [--port-dir DIR] [--link NAME] [-v|--verbose]\n"
+    "                 [--port-dir DIR] [--link NAME] [--listen tcp:[HOST:]PORT] [-v|--verbose]\n"
     "       tamsu-sim --list-profiles\n"
     "fault kinds: silence, badcrc, wrongaddress, exception[:CODE], split[:GAP_MS], delay[:MS], garbage,\n"
     "             twice[:GAP_MS], endless[:MS]\n";
@@ -110,6 +110,23 @@ int main(int argc, char** argv) {
       const char* v = value();
       if (!v) return Usage("--port-dir needs a directory");
       options.portDirectory = v;
+    } else if (arg == "--listen") {
+      // tcp:PORT on loopback, or tcp:HOST:PORT with a numeric host ([::1] for IPv6).
+      const char* v = value();
+      std::string_view spec = v ? v : "";
+      if (spec.substr(0, 4) != "tcp:") return Usage("--listen takes tcp:PORT or tcp:HOST:PORT");
+      spec.remove_prefix(4);
+      const size_t colon = spec.rfind(':');
+      if (colon != std::string_view::npos) {
+        std::string_view host = spec.substr(0, colon);
+        if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+        options.listenHost = std::string(host);
+        spec.remove_prefix(colon + 1);
+      }
+      long n = 0;
+      if (!ParseNumber(spec, n) || n < 0 || n > 65535) return Usage("--listen needs a port from 0 to 65535 (0: any free one)");
+      options.listenPort = static_cast<uint16_t>(n);
+      options.listenAnyPort = n == 0;
     } else if (arg == "--link") {
       const char* v = value();
       if (!v || !*v || std::strchr(v, '/')) return Usage("--link needs a plain name");
@@ -137,6 +154,10 @@ int main(int argc, char** argv) {
   for (const Fault& f : faults) sim.AddFault(f);
   const DeviceConfig c = sim.Config();
   std::printf("%s\n", sim.PortPath().c_str());
+  if (sim.ListenPort() != 0) {
+    const bool v6 = options.listenHost.find(':') != std::string::npos;
+    std::printf("tcp://%s%s%s:%u\n", v6 ? "[" : "", options.listenHost.c_str(), v6 ? "]" : "", sim.ListenPort());
+  }
   std::fprintf(stderr, "tamsu-sim: %s at address %d, %u baud, %s exchange, on %s (%s)\n",
                options.profile.c_str(), c.address, c.baud, std::string(ProtocolName(c.protocol)).c_str(),
                sim.PortPath().c_str(), sim.DevicePath().c_str());

@@ -1,7 +1,12 @@
 #include "sim/simulator.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -119,6 +124,10 @@ bool TransmitterSimulator::Start(std::string* error) {
     watch_ = -1;
   }
   if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) return fail("no pipe");
+  if ((options_.listenPort != 0 || options_.listenAnyPort) && !Listen(error)) {
+    Stop();
+    return false;
+  }
   if (options_.publish && !Publish(error)) {
     Stop();
     return false;
@@ -135,7 +144,7 @@ void TransmitterSimulator::Stop() {
     thread_.join();
   }
   Unpublish();
-  for (int* fd : {&master_, &slave_, &watch_, &wake_[0], &wake_[1]}) {
+  for (int* fd : {&master_, &slave_, &watch_, &wake_[0], &wake_[1], &listen_, &client_}) {
     if (*fd >= 0) ::close(*fd);
     *fd = -1;
   }
@@ -187,6 +196,59 @@ bool TransmitterSimulator::Publish(std::string* error) {
   return false;
 }
 
+bool TransmitterSimulator::Listen(std::string* error) {
+  auto fail = [&](const std::string& why) {
+    if (error) *error = why;
+    return false;
+  };
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | AI_PASSIVE;
+  addrinfo* found = nullptr;
+  const std::string port = std::to_string(options_.listenPort);
+  if (::getaddrinfo(options_.listenHost.c_str(), port.c_str(), &hints, &found) != 0 || !found)
+    return fail("bad listen address " + options_.listenHost);
+  listen_ = ::socket(found->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  const int on = 1;
+  if (listen_ >= 0) ::setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  const bool bound = listen_ >= 0 && ::bind(listen_, found->ai_addr, found->ai_addrlen) == 0 && ::listen(listen_, 4) == 0;
+  ::freeaddrinfo(found);
+  if (!bound) return fail("cannot listen on " + options_.listenHost + " port " + port + ": " + std::strerror(errno));
+  sockaddr_storage ss{};
+  socklen_t len = sizeof ss;
+  if (::getsockname(listen_, reinterpret_cast<sockaddr*>(&ss), &len) == 0)
+    listenPort_ = ntohs(ss.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&ss)->sin6_port
+                                                 : reinterpret_cast<sockaddr_in*>(&ss)->sin_port);
+  return true;
+}
+
+void TransmitterSimulator::Accept() {
+  const int fd = ::accept4(listen_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+  if (fd < 0) return;
+  // The newest master wins: one that went away without closing must not lock the device.
+  if (client_ >= 0) ::close(client_);
+  client_ = fd;
+  const int on = 1;
+  ::setsockopt(client_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+bool TransmitterSimulator::Send(int fd, const uint8_t* bytes, size_t n) {
+  size_t done = 0;
+  while (done < n) {
+    const ssize_t w = fd == client_ ? ::send(fd, bytes + done, n - done, MSG_NOSIGNAL) : ::write(fd, bytes + done, n - done);
+    if (w > 0) {
+      done += static_cast<size_t>(w);
+      continue;
+    }
+    if (w < 0 && errno == EAGAIN) {
+      pollfd p{fd, POLLOUT, 0};
+      if (::poll(&p, 1, 1000) > 0) continue;
+    }
+    return false;  // the line is gone or stuck: this reply is lost, as on a real line
+  }
+  return true;
+}
+
 void TransmitterSimulator::Unpublish() {
   if (linkPath_.empty()) return;
   // Remove the link only while it is still ours.
@@ -210,6 +272,7 @@ void TransmitterSimulator::ReleaseExclusive() {
 }
 
 uint32_t TransmitterSimulator::LineBaud() const {
+  if (overTcp_) return tcpBaud_;
   termios t{};
   if (tcgetattr(slave_, &t) != 0) return 0;
   return BaudOfLineSpeed(cfgetospeed(&t));
@@ -250,8 +313,9 @@ void TransmitterSimulator::Serve() {
       const int due = MillisUntil(output_.front().due, now);
       timeout = timeout < 0 ? due : std::min(timeout, due);
     }
-    pollfd fds[3] = {{master_, POLLIN, 0}, {wake_[0], POLLIN, 0}, {watch_, POLLIN, 0}};
-    const int r = ::poll(fds, watch_ >= 0 ? 3 : 2, timeout);
+    pollfd fds[5] = {{master_, POLLIN, 0}, {wake_[0], POLLIN, 0}, {watch_, POLLIN, 0}, {listen_, POLLIN, 0},
+                     {client_, POLLIN, 0}};
+    const int r = ::poll(fds, 5, timeout);
     if (r < 0 && errno != EINTR) break;
     now = Clock::now();
     if (fds[1].revents) break;
@@ -259,8 +323,22 @@ void TransmitterSimulator::Serve() {
     if (inBurst_ && now - lastByte_ >= Silence()) OnSilence(now);
     if (fds[0].revents & POLLIN) {
       const ssize_t n = ::read(master_, buf, sizeof buf);
-      if (n > 0) OnBytes(buf, static_cast<size_t>(n), now);
+      if (n > 0) {
+        overTcp_ = false;
+        OnBytes(buf, static_cast<size_t>(n), now);
+      }
     }
+    if (client_ >= 0 && fds[4].revents) {
+      const ssize_t n = ::recv(client_, buf, sizeof buf, MSG_DONTWAIT);
+      if (n > 0) {
+        overTcp_ = true;
+        OnBytes(buf, static_cast<size_t>(n), now);
+      } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+        ::close(client_);
+        client_ = -1;
+      }
+    }
+    if (listen_ >= 0 && fds[3].revents) Accept();
     Flush(now);
   }
 }
@@ -269,6 +347,7 @@ void TransmitterSimulator::OnBytes(const uint8_t* data, size_t n, Clock::time_po
   bool matched;
   {
     std::lock_guard lock(mutex_);
+    tcpBaud_ = device_->Config().baud;
     matched = LineBaud() == device_->Config().baud;
   }
   if (!matched) mismatched_ = true;
@@ -401,19 +480,8 @@ void TransmitterSimulator::Answer(const std::vector<uint8_t>& frame, Clock::time
 void TransmitterSimulator::Flush(Clock::time_point now) {
   while (!output_.empty() && output_.front().due <= now) {
     auto& bytes = output_.front().bytes;
-    size_t done = 0;
-    while (done < bytes.size()) {
-      const ssize_t w = ::write(master_, bytes.data() + done, bytes.size() - done);
-      if (w > 0) {
-        done += static_cast<size_t>(w);
-        continue;
-      }
-      if (w < 0 && errno == EAGAIN) {
-        pollfd p{master_, POLLOUT, 0};
-        if (::poll(&p, 1, 1000) > 0) continue;
-      }
-      break;  // the line is gone or stuck: this reply is lost, as on a real line
-    }
+    const int fd = overTcp_ ? client_ : master_;
+    if (fd >= 0) Send(fd, bytes.data(), bytes.size());
     output_.pop_front();
   }
   if (output_.empty() && afterOutput_) {

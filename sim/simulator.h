@@ -67,6 +67,12 @@ struct SimulatorOptions {
   std::function<void(const LogEntry&)> onExchange;
   // How many of the latest requests RequestLog keeps: a simulator may serve for days.
   size_t logCapacity = 1000;
+  // Also serve raw RTU over TCP on this port (0: none; Start picks a free one when
+  // listenAnyPort is set), on `listenHost` (loopback unless told otherwise). One master at a
+  // time: a new connection replaces the old one.
+  uint16_t listenPort = 0;
+  bool listenAnyPort = false;
+  std::string listenHost = "127.0.0.1";
 };
 
 struct LogEntry {
@@ -95,6 +101,7 @@ class TransmitterSimulator {
   std::string PortPath() const;
   std::string DevicePath() const { return devicePath_; }  // /dev/pts/N
   std::string LinkPath() const { return linkPath_; }      // empty when not published
+  uint16_t ListenPort() const { return listenPort_; }     // 0 when not listening
 
   // Registers. A written live value holds from then on.
   bool SetRegister(uint16_t reg, uint16_t value);  // false: the profile has no such register
@@ -141,6 +148,9 @@ class TransmitterSimulator {
   std::vector<uint8_t> Noise(size_t n);
   double Seconds(Clock::time_point now) const;
   bool Publish(std::string* error);
+  bool Listen(std::string* error);
+  void Accept();
+  bool Send(int fd, const uint8_t* bytes, size_t n);
   void Unpublish();
   void ReleaseExclusive();
 
@@ -157,6 +167,9 @@ class TransmitterSimulator {
   int slave_ = -1;   // held so the device side stays healthy while the master side is closed
   int watch_ = -1;   // inotify on the slave: the master side closing
   int wake_[2] = {-1, -1};
+  int listen_ = -1;  // TCP listener, when asked for
+  int client_ = -1;  // the master connected over TCP
+  uint16_t listenPort_ = 0;
   std::string devicePath_;
   std::string linkPath_;
   std::thread thread_;
@@ -169,6 +182,8 @@ class TransmitterSimulator {
   bool discarding_ = false;  // garbage seen: drop everything until the line is quiet
   bool mismatched_ = false;  // the bytes of this burst came at another rate
   std::deque<Burst> output_;
+  bool overTcp_ = false;  // the burst being heard came over TCP: replies go back there
+  uint32_t tcpBaud_ = 0;  // the device's rate: a gateway is taken to be set to it
   std::optional<DeviceConfig> afterOutput_;  // applied when the queued reply has left
 };
 

@@ -1,6 +1,9 @@
 // The tamsu-sim program: prints its port, publishes it, serves it, removes it on a signal.
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -102,6 +105,30 @@ TEST(Program, VerboseModePrintsEachExchangeDecoded) {
   std::filesystem::remove_all(tmpl);
 }
 
+// --listen: the transmitter also answers raw RTU over TCP on loopback, as behind a gateway.
+TEST(Program, ListensOnTcpAndPrintsTheAddress) {
+  char tmpl[] = "/tmp/tamsu-sim-prog-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  Program p = Launch({"--profile", "TemHumPage", "--no-drift", "--protocol", "modbus", "--port-dir", tmpl, "--listen", "tcp:0"});
+  ASSERT_GT(p.pid, 0);
+  char line[256] = {};
+  ASSERT_NE(fgets(line, sizeof line, p.out), nullptr);  // the port
+  ASSERT_NE(fgets(line, sizeof line, p.out), nullptr);  // the TCP address
+  unsigned port = 0;
+  ASSERT_EQ(std::sscanf(line, "tcp://127.0.0.1:%u", &port), 1) << line;
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  tamsu::test::SendAll(fd, tamsu::test::ReadReq(1, 0x0001, 1));
+  EXPECT_EQ(tamsu::test::ReceiveUntilQuiet(fd, 40ms, 1000ms), tamsu::test::WithCrc({1, 3, 2, 0x00, 0xE6}));
+  close(fd);
+  EXPECT_EQ(Finish(p, SIGTERM), 0);
+  std::filesystem::remove_all(tmpl);
+}
+
 TEST(Program, ListsProfilesAndRefusesBadArguments) {
   Program p = Launch({"--list-profiles"});
   std::string all;
@@ -115,6 +142,8 @@ TEST(Program, ListsProfilesAndRefusesBadArguments) {
                                                          {"--profile", "generic", "--address", "0"},
                                                          {"--profile", "generic", "--protocol", "rtu"},
                                                          {"--profile", "generic", "--fault", "loud"},
+                                                         {"--profile", "generic", "--listen", "udp:4001"},
+                                                         {"--profile", "generic", "--listen", "tcp:70000"},
                                                          {}}) {
     Program bad = Launch(args);
     EXPECT_EQ(Finish(bad, 0), 2);

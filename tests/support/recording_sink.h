@@ -36,6 +36,13 @@ struct RecordingSink : MessageSink {
     --open;
   }
 
+  // Questions are recorded as boxes too, and answered with `answer`.
+  bool answer = false;
+  bool Confirm(const std::string& text, const std::string& caption) override {
+    boxes.push_back({text, caption, MessageIcon::Exclamation});
+    return answer;
+  }
+
   // The one box shown since the last call (empty text when none).
   Box Take() {
     Box box;

@@ -1,0 +1,300 @@
+#include "serial/network_line.h"
+
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace tamsu {
+namespace {
+
+int MillisLeft(std::chrono::steady_clock::time_point deadline) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+  return left < 0 ? 0 : static_cast<int>(left);
+}
+
+void SetOption(int fd, int level, int name, int value) { ::setsockopt(fd, level, name, &value, sizeof value); }
+
+// One attempt on one resolved address; the socket (non-blocking) or -1 with errno set.
+int ConnectOne(const addrinfo* ai, std::chrono::steady_clock::time_point deadline) {
+  const int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
+  if (fd < 0) return -1;
+  if (::connect(fd, ai->ai_addr, ai->ai_addrlen) != 0) {
+    if (errno != EINPROGRESS) {
+      const int e = errno;
+      ::close(fd);
+      errno = e;
+      return -1;
+    }
+    pollfd p{fd, POLLOUT, 0};
+    int r;
+    do {
+      r = ::poll(&p, 1, MillisLeft(deadline));
+    } while (r < 0 && errno == EINTR);
+    int err = 0;
+    socklen_t len = sizeof err;
+    if (r == 0) {
+      err = ETIMEDOUT;
+    } else if (r < 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) {
+      err = errno;
+    }
+    if (err != 0) {
+      ::close(fd);
+      errno = err;
+      return -1;
+    }
+  }
+  // Requests are a few bytes each and every millisecond counts against the reply wait.
+  SetOption(fd, IPPROTO_TCP, TCP_NODELAY, 1);
+  // A gateway that vanishes without closing (power, cable) is noticed within half a minute.
+  SetOption(fd, SOL_SOCKET, SO_KEEPALIVE, 1);
+  SetOption(fd, IPPROTO_TCP, TCP_KEEPIDLE, 10);
+  SetOption(fd, IPPROTO_TCP, TCP_KEEPINTVL, 5);
+  SetOption(fd, IPPROTO_TCP, TCP_KEEPCNT, 3);
+  return fd;
+}
+
+std::string Seconds(std::chrono::milliseconds ms) { return std::to_string(ms.count() / 1000) + " s"; }
+
+struct Lookup {
+  std::string host, port;
+  addrinfo hints{};
+  gaicb request{};
+};
+
+// The host's addresses, by the deadline: a name server that does not answer must not hold the
+// caller beyond it, so a name is looked up asynchronously and abandoned when time is up. 0 or
+// the getaddrinfo error; `timedOut` when the deadline passed first.
+int Resolve(const std::string& host, const std::string& port, std::chrono::steady_clock::time_point deadline,
+            addrinfo** list, bool* timedOut) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV | AI_NUMERICHOST;
+  if (::getaddrinfo(host.c_str(), port.c_str(), &hints, list) == 0) return 0;  // an address: no lookup
+  // Freed here once the lookup is over; an abandoned lookup that cannot be cancelled still
+  // writes into it, so it is left to that lookup.
+  auto* lookup = new Lookup{host, port, hints, {}};
+  lookup->hints.ai_flags = AI_NUMERICSERV;
+  lookup->request.ar_name = lookup->host.c_str();
+  lookup->request.ar_service = lookup->port.c_str();
+  lookup->request.ar_request = &lookup->hints;
+  gaicb* requests[1] = {&lookup->request};
+  if (const int r = ::getaddrinfo_a(GAI_NOWAIT, requests, 1, nullptr); r != 0) {
+    delete lookup;
+    return r;
+  }
+  for (;;) {
+    const auto left = std::max(deadline - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero());
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+    const timespec wait{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    const int r = ::gai_suspend(requests, 1, &wait);
+    if (r != EAI_INTR || std::chrono::steady_clock::now() >= deadline) break;
+  }
+  int r = ::gai_error(&lookup->request);
+  if (r == EAI_INPROGRESS) {
+    *timedOut = true;
+    if (::gai_cancel(&lookup->request) != EAI_CANCELED) return EAI_AGAIN;
+    r = EAI_AGAIN;
+  }
+  if (r == 0) *list = lookup->request.ar_result;
+  delete lookup;
+  return r;
+}
+
+}  // namespace
+
+NetworkLine::~NetworkLine() { Close(); }
+
+bool NetworkLine::Open(const NetworkAddress& address, uint32_t baud, Clock::time_point deadline, std::string* error) {
+  Close();
+  address_ = address;
+  const std::string where = address.Describe();
+  addrinfo* list = nullptr;
+  bool timedOut = false;
+  if (const int r = Resolve(address.host, std::to_string(address.port), deadline, &list, &timedOut); r != 0) {
+    if (error) {
+      *error = where + (timedOut ? ": the name server did not answer within " + Seconds(kOpenDeadline)
+                                 : ": unknown host (" + std::string(::gai_strerror(r)) + ")");
+    }
+    return false;
+  }
+  int lastError = ETIMEDOUT;
+  for (const addrinfo* ai = list; ai && fd_ < 0; ai = ai->ai_next) {
+    if (Clock::now() >= deadline) break;
+    fd_ = ConnectOne(ai, deadline);
+    if (fd_ < 0) lastError = errno;
+  }
+  ::freeaddrinfo(list);
+  if (fd_ < 0) {
+    if (error) {
+      *error = where + (lastError == ETIMEDOUT ? ": no answer within " + Seconds(kOpenDeadline)
+                                               : ": " + std::string(std::strerror(lastError)));
+    }
+    return false;
+  }
+  if (address.kind == NetworkKind::RawTcp) return true;
+
+  codec_ = telnet::Codec();
+  std::vector<uint8_t> start;
+  codec_.Start(start);
+  // COM port commands only once the gateway has taken the option: before that it may not
+  // read them as such.
+  if (!Send(start, deadline) ||
+      !Negotiate([this] { return codec_.ComPort() != telnet::Codec::Agreement::Pending; }, deadline, error)) {
+    Close();
+    return false;
+  }
+  if (codec_.ComPort() == telnet::Codec::Agreement::Refused) {
+    if (error) *error = where + ": the gateway does not offer COM port control (RFC 2217)";
+    Close();
+    return false;
+  }
+  comPort_.store(true, std::memory_order_release);
+  if (!SetLine(baud, deadline, error)) {
+    Close();
+    return false;
+  }
+  return true;
+}
+
+void NetworkLine::Close() {
+  std::lock_guard<std::mutex> lock(writeMutex_);
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  comPort_.store(false, std::memory_order_release);
+}
+
+bool NetworkLine::SendLocked(const std::vector<uint8_t>& bytes, Clock::time_point deadline) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    if (fd_ < 0) return false;
+    const ssize_t n = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
+    const int left = MillisLeft(deadline);
+    if (left <= 0) return false;
+    pollfd p{fd_, POLLOUT, 0};
+    if (::poll(&p, 1, left) < 0 && errno != EINTR) return false;
+    if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) return false;
+  }
+  return true;
+}
+
+bool NetworkLine::Send(const std::vector<uint8_t>& bytes, Clock::time_point deadline) {
+  std::lock_guard<std::mutex> lock(writeMutex_);
+  return SendLocked(bytes, deadline);
+}
+
+bool NetworkLine::Write(const uint8_t* buffer, size_t count, Clock::time_point deadline) {
+  std::lock_guard<std::mutex> lock(writeMutex_);
+  if (address_.kind == NetworkKind::RawTcp) {
+    out_.assign(buffer, buffer + count);
+  } else {
+    out_.clear();
+    telnet::EncodeData(buffer, count, out_);
+  }
+  return SendLocked(out_, deadline);
+}
+
+size_t NetworkLine::Read(uint8_t* buffer, size_t max, bool* gone) {
+  if (fd_ < 0 || max == 0) return 0;
+  if (address_.kind == NetworkKind::RawTcp) {
+    const ssize_t n = ::recv(fd_, buffer, max, MSG_DONTWAIT);
+    if (n > 0) {
+      AcknowledgeAtOnce();
+      return static_cast<size_t>(n);
+    }
+    if (gone && (n == 0 || (errno != EAGAIN && errno != EINTR))) *gone = true;
+    return 0;
+  }
+  // Decoded data is never longer than what was read, so it fits the caller's buffer.
+  uint8_t raw[512];
+  const ssize_t n = ::recv(fd_, raw, std::min(max, sizeof raw), MSG_DONTWAIT);
+  if (n <= 0) {
+    if (gone && (n == 0 || (errno != EAGAIN && errno != EINTR))) *gone = true;
+    return 0;
+  }
+  AcknowledgeAtOnce();
+  decoded_.clear();
+  answers_.clear();
+  codec_.Decode(raw, static_cast<size_t>(n), decoded_, answers_);
+  if (!answers_.empty()) Send(answers_, Clock::now() + std::chrono::milliseconds(1000));
+  std::memcpy(buffer, decoded_.data(), decoded_.size());
+  return decoded_.size();
+}
+
+// A gateway that waits for our acknowledgement before it sends its next small segment (Nagle)
+// would hold a reply for as long as a delayed acknowledgement takes; the kernel forgets this
+// after each acknowledgement, so it is asked for again after every read.
+void NetworkLine::AcknowledgeAtOnce() { SetOption(fd_, IPPROTO_TCP, TCP_QUICKACK, 1); }
+
+template <typename Done>
+bool NetworkLine::Negotiate(Done done, Clock::time_point deadline, std::string* error) {
+  uint8_t scratch[512];
+  while (!done()) {
+    pollfd p{fd_, POLLIN, 0};
+    const int r = ::poll(&p, 1, MillisLeft(deadline));
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) {
+      if (error) *error = address_.Describe() + ": the gateway did not answer the line settings within " + Seconds(kOpenDeadline);
+      return false;
+    }
+    bool gone = false;
+    Read(scratch, sizeof scratch, &gone);  // line data before the purge is stale: dropped
+    if (gone) {
+      if (error) *error = address_.Describe() + ": the gateway closed the connection";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool NetworkLine::SetLine(uint32_t baud, Clock::time_point deadline, std::string* error) {
+  if (address_.kind == NetworkKind::RawTcp) return true;
+  if (fd_ < 0) return false;
+  codec_.ForgetAcks();
+  std::vector<uint8_t> out;
+  telnet::EncodeSetBaudRate(baud, out);
+  const uint8_t dataSize = 8, parity = telnet::kParityNone, stopSize = telnet::kStopOne, purge = telnet::kPurgeBoth;
+  telnet::EncodeComPort(telnet::kSetDataSize, &dataSize, 1, out);
+  telnet::EncodeComPort(telnet::kSetParity, &parity, 1, out);
+  telnet::EncodeComPort(telnet::kSetStopSize, &stopSize, 1, out);
+  telnet::EncodeComPort(telnet::kPurgeData, &purge, 1, out);
+  if (!Send(out, deadline)) {
+    if (error) *error = address_.Describe() + ": the connection broke";
+    return false;
+  }
+  // Only what the line needs is waited for: a gateway acknowledges these, while requests for
+  // modem lines go unanswered on lines that have none. The purge is not waited for either.
+  const bool taken = Negotiate(
+      [this] {
+        return codec_.AckedBaud() && codec_.AckedDataSize() && codec_.AckedParity() && codec_.AckedStopSize();
+      },
+      deadline, error);
+  if (!taken) return false;
+  if (*codec_.AckedBaud() != baud) {
+    if (error) *error = address_.Describe() + ": the gateway cannot set " + std::to_string(baud) + " baud";
+    return false;
+  }
+  return true;
+}
+
+void NetworkLine::PurgeReceive() {
+  if (!comPort_.load(std::memory_order_acquire)) return;
+  std::vector<uint8_t> out;
+  const uint8_t purge = telnet::kPurgeReceive;
+  telnet::EncodeComPort(telnet::kPurgeData, &purge, 1, out);
+  Send(out, Clock::now() + std::chrono::milliseconds(1000));
+}
+
+}  // namespace tamsu
