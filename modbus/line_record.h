@@ -23,9 +23,10 @@ class LineRecord : public LineObserver {
   };
 
   void Sent(const uint8_t* bytes, size_t n, uint32_t baud) override;
-  void Received(const uint8_t* bytes, size_t n, uint32_t baud) override;
+  void Received(const uint8_t* bytes, size_t n, uint32_t baud, std::chrono::microseconds complete) override;
   void Discarded(size_t n) override;
   void TimedOut(std::chrono::milliseconds waited) override;
+  void ReplyWaitChanged(std::chrono::milliseconds wait, std::chrono::milliseconds took) override;
   void Outcome(uint8_t result, std::chrono::microseconds roundTrip) override;
 
   // The lines with a sequence number above `after`, oldest first (those still held).

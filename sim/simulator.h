@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "serial/framing.h"
 #include "sim/transmitter.h"
 
 namespace tamsu::sim {
@@ -63,6 +64,14 @@ struct SimulatorOptions {
   bool publish = false;
   std::string portDirectory;  // empty: RuntimePortDirectory()
   std::string linkName;       // empty: the first free "sim-ttyV<N>"
+  // When a request counts as heard: at its last byte, by its function's layout (the default),
+  // or only after 3.5 characters of silence, as a strict RTU slave frames it.
+  Completion completion = Completion::AtLastByte;
+  // A line of the device's rate rather than an instant one: a request is heard a byte time per
+  // byte after its first byte, and reply bytes leave one byte time (10 bits) apart.
+  bool pace = false;
+  // From a request heard to the first byte of its reply.
+  std::chrono::microseconds turnaround{0};
   // Called on the serving thread with every request heard and what went back (verbose mode).
   std::function<void(const LogEntry&)> onExchange;
 };
@@ -134,6 +143,10 @@ class TransmitterSimulator {
   void Flush(Clock::time_point now);
   uint32_t LineBaud() const;
   Clock::duration Silence() const;
+  Clock::duration ByteTime() const;
+  // When the reply to a request of `length` bytes, its last read at `now`, may start.
+  Clock::time_point ReplyStart(size_t length, Clock::time_point now) const;
+  void Queue(Burst burst);
   std::vector<uint8_t> Noise(size_t n);
   double Seconds(Clock::time_point now) const;
   bool Publish(std::string* error);
@@ -160,6 +173,8 @@ class TransmitterSimulator {
   // Serving thread only.
   std::vector<uint8_t> input_;
   Clock::time_point lastByte_{};
+  Clock::time_point firstByte_{};  // of the request being received
+  Clock::time_point lineFree_{};   // when the last queued reply byte has left (paced)
   bool inBurst_ = false;     // bytes came since the line was last quiet
   bool discarding_ = false;  // garbage seen: drop everything until the line is quiet
   bool mismatched_ = false;  // the bytes of this burst came at another rate
