@@ -13,23 +13,21 @@
 
 #include "modbus/line_record.h"
 #include "modbus/modbus_master.h"
+#include "tests/sim/line.h"
 #include "tests/support/pty_pair.h"
 
 namespace tamsu {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-Bytes WithCrc(Bytes b) {
-  b.resize(b.size() + 2);
-  AppendCrc(b.data(), b.size() - 2);
-  return b;
-}
-Bytes Cat(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
+using test::Bytes;
+using test::WithCrc;
+// Two frames back to back on the line.
+Bytes Both(Bytes first, const Bytes& second) {
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
 }
 
 // What the transmitter puts on the line for one request: bursts with a pause before each.
@@ -144,7 +142,7 @@ TEST_P(ReplyCompletion, WhatFollowsAReplyAtOnceIsStale) {
   for (const Bytes& tail : {Bytes{0x00}, good}) {
     uint16_t value = 0;
     const uint8_t result =
-        Run([&](const Bytes&) { return std::vector<Burst>{{0ms, Cat(good, tail)}}; },
+        Run([&](const Bytes&) { return std::vector<Burst>{{0ms, Both(good, tail)}}; },
             [&] { return master_.ReadRegister(0x0001, value); });
     if (GetParam() == tamsu::Completion::AtLastByte) {
       EXPECT_EQ(result, kSuccess);
@@ -162,7 +160,7 @@ TEST_P(ReplyCompletion, WhatFollowsAReplyAtOnceIsStale) {
   }
   // Two different replies at once: which one answers cannot be told; refused, as always.
   uint16_t value = 0;
-  EXPECT_EQ(Run([&](const Bytes&) { return std::vector<Burst>{{0ms, Cat(good, ReadReply(1, 0x0303))}}; },
+  EXPECT_EQ(Run([&](const Bytes&) { return std::vector<Burst>{{0ms, Both(good, ReadReply(1, 0x0303))}}; },
                 [&] { return master_.ReadRegister(0x0001, value); }),
             kFormatError);
 }
