@@ -3,12 +3,17 @@
 // over at their last byte and by silence alone, in one run.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
+#include <vector>
 
 #include "app/baud_scan.h"
 #include "sim/simulator.h"
 
 namespace {
+
+// The quickest repetition: what the tool does when the loaded machine does not get in the way.
+double Least(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
 
 using Clock = std::chrono::steady_clock;
 
@@ -53,7 +58,7 @@ BENCHMARK(BM_TestBaudRate)
     ->Args({1, 0})
     ->Iterations(1)
     ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
+    ->ReportAggregatesOnly(true)->ComputeStatistics("min", Least)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 

@@ -442,6 +442,7 @@ void TransmitterSimulator::Flush(Clock::time_point now) {
       const ssize_t w = ::write(master_, bytes.data() + done, bytes.size() - done);
       if (w > 0) {
         done += static_cast<size_t>(w);
+        lastWrite_.store(Clock::now().time_since_epoch().count());
         continue;
       }
       if (w < 0 && errno == EAGAIN) {

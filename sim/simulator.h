@@ -4,6 +4,7 @@
 // command line.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -121,6 +122,12 @@ class TransmitterSimulator {
   void AddFault(const Fault& fault);
   void ClearFaults();
 
+  // When the last reply byte went onto the line (benchmarks tell the simulator's own lateness
+  // from the master's with it).
+  std::chrono::steady_clock::time_point LastReplyByte() const {
+    return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(lastWrite_.load()));
+  }
+
   std::vector<LogEntry> RequestLog() const;
   void ClearLog();
   // Waits (on a condition, no polling) until the log holds at least `count` entries.
@@ -179,6 +186,7 @@ class TransmitterSimulator {
   bool discarding_ = false;  // garbage seen: drop everything until the line is quiet
   bool mismatched_ = false;  // the bytes of this burst came at another rate
   std::deque<Burst> output_;
+  std::atomic<Clock::rep> lastWrite_{0};
   std::optional<DeviceConfig> afterOutput_;  // applied when the queued reply has left
 };
 
