@@ -135,7 +135,7 @@ size_t Link::Exchange(size_t requestLength, std::chrono::milliseconds replyWait,
   const auto reply = pump_->ExpectedReply();
   const uint16_t take = reply.done && reply.alone ? reply.length : static_cast<uint16_t>(RxFrame.size());
   const uint16_t n = ReadFrameBytes(RxFrame.data(), take);
-  const auto complete = pump_->LastRelease();
+  const auto complete = reply.done ? reply.handedOver : pump_->LastRelease();
   pump_->StopExpecting();
   lastOwedSilent_ = false;
   if (reply.done) Learn(reply.lastByte - sent);

@@ -148,7 +148,11 @@ void ReceivePump::NoteReply(const uint8_t* frame, uint16_t n, Clock::time_point 
   // A frame from the address asked with a good check answers the request, whatever its shape
   // (the exchange's checks decide what it is worth); noise and stray bytes do not.
   if (n < 4 || frame[0] != expected_.address || !expected_.intact(frame, n)) return;
-  reply_ = {.done = true, .lastByte = lastByte, .length = n, .alone = link_.FrameRing.Count() == n};
+  reply_ = {.done = true,
+            .lastByte = lastByte,
+            .length = n,
+            .alone = link_.FrameRing.Count() == n,
+            .handedOver = lastRelease_};
 }
 
 bool ReceivePump::CompleteExpected(Clock::time_point now) {

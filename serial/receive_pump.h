@@ -51,6 +51,7 @@ class ReceivePump {
     Clock::time_point lastByte{};  // when its last byte was read
     uint16_t length = 0;
     bool alone = false;  // nothing was waiting in FrameRing before it: its bytes come first
+    Clock::time_point handedOver{};  // when FrameRing took it
   };
   Reply ExpectedReply() const;
   // When FrameRing last took a frame, and when the last byte came off the line.
