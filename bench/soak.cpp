@@ -143,9 +143,10 @@ class Soak {
       case 4: f.kind = FaultKind::Exception; f.code = 4; break;
       // Around the poll's one-second wait and on to most of the time a late answer is waited out.
       case 5: f.kind = FaultKind::Delay; f.millis = std::uniform_int_distribution<int>(600, 2100)(random_); break;
-      // A second copy run together with the first (closer than the frame silence). A copy that
-      // comes well after looks exactly like the next answer: RTU has no transaction id.
-      case 6: f.kind = FaultKind::Twice; f.millis = std::uniform_int_distribution<int>(0, 15)(random_); break;
+      // A second copy right behind the first, as one run of bytes: the reply counts, the copy is
+      // stale. A copy that comes after the gap between frames (4 ms at 9600 baud, when the next
+      // request may go out) looks exactly like the next answer: RTU has no transaction id.
+      case 6: f.kind = FaultKind::Twice; f.millis = 0; break;
       case 7: f.kind = FaultKind::WrongAddress; break;
       case 8: f.kind = FaultKind::Endless; f.millis = std::uniform_int_distribution<int>(100, 1500)(random_); break;
     }

@@ -62,6 +62,28 @@ size_t BuildLegacyFrame(uint8_t* out, uint8_t x, uint8_t y) {
   return AppendCrc(out, 5);
 }
 
+ReplyExpectation ExpectedReply(const uint8_t* request, size_t n) {
+  ReplyExpectation e{.address = request[0], .function = request[1], .intact = CheckReplyCrc};
+  if (n >= 3 && request[0] == 0xFD && request[1] == 0xFD && request[2] == 0xFD) {
+    e.length = 7;
+    e.exceptionReply = false;
+    return e;
+  }
+  if (n < 8) return {};
+  switch (request[1]) {
+    case 0x03: {
+      const size_t length = 5 + 2 * static_cast<size_t>(request[4] << 8 | request[5]);
+      // A byte count is one byte: more registers than that cannot come back in one reply.
+      if (length > 5 + 2 * 127) return {};
+      e.length = static_cast<uint16_t>(length);
+      return e;
+    }
+    case 0x06:
+    case 0x10: e.length = 8; return e;
+    default: return {};
+  }
+}
+
 uint8_t CheckReadReply(const uint8_t* reply, size_t n, uint8_t address, uint16_t count) {
   if (n <= 3 || reply[0] != address || reply[1] != 0x03) return kFormatError;
   // A reply that does not carry exactly the registers asked for answers another request (a

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "serial/framing.h"
+
 namespace tamsu {
 
 // The outcome of one register transaction.
@@ -33,6 +35,11 @@ size_t BuildLegacyFrame(uint8_t* out, uint8_t x, uint8_t y);                    
 inline size_t BuildLegacyQuery(uint8_t* out) { return BuildLegacyFrame(out, 0, 0); }
 inline size_t BuildLegacySetAddress(uint8_t* out, uint8_t a) { return BuildLegacyFrame(out, 0, a); }
 inline size_t BuildLegacySetBaud(uint8_t* out, uint8_t code) { return BuildLegacyFrame(out, code, 0); }
+
+// The reply the request in request[0..n) calls for, so the line can hand it over at its last
+// byte: function 03 5 + 2 x count bytes, 06 and 16 eight, the FD FD FD exchange seven, and the
+// 5-byte exception reply of a Modbus function; from the address asked. Anything else: none.
+ReplyExpectation ExpectedReply(const uint8_t* request, size_t n);
 
 // Acceptance of register replies (reply[0..n) as received, nothing past n is read). Each
 // returns a TransactionResult: kSuccess, kFormatError or kCheckError.

@@ -72,8 +72,11 @@ void LineRecord::NotSent(const uint8_t* bytes, size_t n, uint32_t baud, const st
   Add(Format("not sent", baud, HexBytes(bytes, n), DescribeRequest(bytes, n) + " (" + why + ")"));
 }
 
-void LineRecord::Received(const uint8_t* bytes, size_t n, uint32_t baud) {
-  Add(Format("received", LineName(baud), HexBytes(bytes, n), DescribeReply(bytes, n, request_.data(), request_.size())));
+void LineRecord::Received(const uint8_t* bytes, size_t n, uint32_t baud, std::chrono::microseconds complete) {
+  // Decimals the "C" way, whatever locale the application has set.
+  Add(Format("received", LineName(baud), HexBytes(bytes, n),
+             DescribeReply(bytes, n, request_.data(), request_.size()) + "  (complete " +
+                 FormatScaled(complete.count() / 1000.0, 1) + " ms after the request)"));
 }
 
 void LineRecord::Discarded(size_t n) {
@@ -85,6 +88,13 @@ void LineRecord::Discarded(size_t n) {
 void LineRecord::TimedOut(std::chrono::milliseconds waited) {
   char text[64];
   std::snprintf(text, sizeof text, "time-out: no reply in %lld ms", static_cast<long long>(waited.count()));
+  Add(Now() + "  " + text);
+}
+
+void LineRecord::ReplyWaitChanged(std::chrono::milliseconds wait, std::chrono::milliseconds took) {
+  char text[128];
+  std::snprintf(text, sizeof text, "reply wait now %lld ms: the last reply came %lld ms after its request",
+                static_cast<long long>(wait.count()), static_cast<long long>(took.count()));
   Add(Now() + "  " + text);
 }
 

@@ -17,7 +17,9 @@ uint8_t Reported(MessageSink& window, const WriteMessages& messages, uint8_t res
 ModbusMaster::ModbusMaster(Link& link) : link_(link) {}
 ModbusMaster::~ModbusMaster() = default;
 
-size_t ModbusMaster::Exchange(size_t requestLength) { return link_.Exchange(requestLength); }
+size_t ModbusMaster::Exchange(size_t requestLength, std::chrono::milliseconds replyWait) {
+  return link_.Exchange(requestLength, replyWait, ExpectedReply(link_.TxFrame.data(), requestLength));
+}
 
 uint8_t ModbusMaster::Ended(uint8_t result, bool sent) {
   if (LineObserver* observer = link_.Observer()) {
@@ -32,7 +34,7 @@ uint8_t ModbusMaster::ReadRegisters(uint16_t start, uint16_t count, uint16_t* va
   if (!link_.PortOpen.load(std::memory_order_acquire)) return Ended(kPortNotOpen);
   // The reply (5 bytes around 2 per register) must fit the reply buffer.
   if (5 + 2 * static_cast<size_t>(count) > Link::kFrameSize) return Ended(kFormatError, false);
-  const size_t n = link_.Exchange(BuildReadRequest(link_.TxFrame.data(), link_.CurrentAddress, start, count), replyWait);
+  const size_t n = Exchange(BuildReadRequest(link_.TxFrame.data(), link_.CurrentAddress, start, count), replyWait);
   const uint8_t* reply = link_.RxFrame.data();
   const uint8_t result = CheckReadReply(reply, n, link_.CurrentAddress, count);
   if (result == kSuccess)

@@ -33,9 +33,11 @@ class ModbusMaster {
   uint8_t WriteRegister32(uint16_t reg, uint32_t value);
   uint8_t WriteRegisterPair(uint16_t reg, uint16_t first, uint16_t second);
 
-  // Link::Exchange: write TxFrame[0..requestLength), wait for one reply (about 500 ms at most).
-  // Returns the reply length in RxFrame (0 when none came). Used by the configuration exchanges.
-  size_t Exchange(size_t requestLength);
+  // Link::Exchange: write TxFrame[0..requestLength), wait for one reply (about 500 ms at most,
+  // longer for a transmitter known to be slow), handed over at its last byte when it is the
+  // reply the request calls for. Returns the reply length in RxFrame (0 when none came). Used
+  // by the configuration exchanges and every transaction.
+  size_t Exchange(size_t requestLength, std::chrono::milliseconds replyWait = Link::kReplyWait);
 
   // The one Show operation the others are made of: reads shown.Words() registers, empties the
   // field first unless `keep`, writes Present(shown, value) on success (and hands the value to

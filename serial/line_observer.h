@@ -18,9 +18,12 @@ class LineObserver {
   virtual void Sent(const uint8_t* bytes, size_t n, uint32_t baud) = 0;
   // A request that never left: the port was closed, or the driver refused it (`why`).
   virtual void NotSent(const uint8_t* bytes, size_t n, uint32_t baud, const std::string& why) = 0;
-  virtual void Received(const uint8_t* bytes, size_t n, uint32_t baud) = 0;
+  // `complete`: from the request's write to the frame's hand-over.
+  virtual void Received(const uint8_t* bytes, size_t n, uint32_t baud, std::chrono::microseconds complete) = 0;
   virtual void Discarded(size_t n) = 0;  // stale bytes dropped before a request went out
   virtual void TimedOut(std::chrono::milliseconds waited) = 0;
+  // The reply wait changed to `wait` after a reply that took `took` from its request.
+  virtual void ReplyWaitChanged(std::chrono::milliseconds wait, std::chrono::milliseconds took) = 0;
   // A register transaction's result (0..3) and the time from its request to its end.
   virtual void Outcome(uint8_t result, std::chrono::microseconds roundTrip) = 0;
   // The line was (re-)opened: `transport` names a network line ("rfc2217 HOST:PORT", "tcp

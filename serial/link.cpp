@@ -31,7 +31,7 @@ void Link::ClosePort() {
     Port.Close();
     PortOpen.store(0, std::memory_order_release);
   });
-  owedUntil_ = {};
+  Forget();
 }
 
 int Link::ReopenPort(const std::string& devicePath, uint32_t baudRate) {
@@ -48,27 +48,78 @@ int Link::ReopenPort(const std::string& devicePath, uint32_t baudRate) {
     opened = changed || Port.Open() ? 1 : 0;
     PortOpen.store(opened, std::memory_order_release);
   });
-  // A reply owed on the old line would arrive at another rate or not at all.
-  owedUntil_ = {};
+  // A reply owed on the old line would arrive at another rate or not at all, and what the old
+  // line taught about its transmitter's pace is not this one's.
+  Forget();
   if (opened && observer_) observer_->LineOpened(Port.Transport(), Port.SetsLineRate());
   return opened;
 }
 
+void Link::SetCompletion(Completion completion) { pump_->SetCompletion(completion); }
+
+void Link::Forget() {
+  owedUntil_ = owedSince_ = {};
+  learnedWait_ = std::chrono::milliseconds(0);
+  lastOwedSilent_ = false;
+  pump_->StopExpecting();
+}
+
+void Link::Learn(Clock::duration took) {
+  using std::chrono::milliseconds;
+  const auto ms = std::chrono::ceil<milliseconds>(took);
+  // The time it took, a quarter more and at least 100 ms, for the scheduling of both ends.
+  milliseconds want = std::min(ms + std::max(ms / 4, milliseconds(100)), kLongestReplyWait);
+  if (want <= kReplyWait) want = milliseconds(0);
+  // Longer at once; shorter only once replies come well inside the wait, so jitter does not
+  // move it back and forth.
+  const bool longer = want > learnedWait_;
+  const bool shorter = want < learnedWait_ * 3 / 4;
+  if (!longer && !shorter) return;
+  learnedWait_ = want;
+  if (observer_) observer_->ReplyWaitChanged(std::max(kReplyWait, want), ms);
+}
+
 void Link::Settle() {
-  // A request that got no reply may still be answered: wait that out, dropping what comes. Once
-  // the late reply is in, nothing more is owed.
-  if (Clock::now() < owedUntil_ && !HungUp() && WaitForFrame(owedUntil_)) DiscardInput(true);
+  // A request that got no reply may still be answered: wait that out. Only a frame from the
+  // address asked with a good check ends the wait (a stray byte or noise is thrown away and the
+  // wait goes on), and the time it took teaches the wait for the next requests.
+  if (owedUntil_ != Clock::time_point{}) {
+    bool heard = false;
+    for (;;) {
+      if (const auto reply = pump_->ExpectedReply(); reply.done) {
+        Learn(reply.lastByte - owedSince_);
+        heard = true;
+        break;
+      }
+      if (Clock::now() >= owedUntil_ || HungUp()) break;
+      if (WaitForFrame(owedUntil_) && !pump_->ExpectedReply().done) {
+        DiscardInput(true);
+        heard = true;
+      }
+    }
+    lastOwedSilent_ = !heard && FrameRing.Count() == 0 && !pump_->Collecting();
+  }
+  pump_->StopExpecting();
   if (pump_->Collecting()) pump_->WaitUntilQuiet(std::max(Clock::now(), owedUntil_) + kQuietLimit);
   owedUntil_ = {};
   DiscardInput(true);
 }
 
-size_t Link::Exchange(size_t requestLength, std::chrono::milliseconds replyWait) {
+size_t Link::Exchange(size_t requestLength, std::chrono::milliseconds replyWait, const ReplyExpectation& expected) {
   lastRequest_ = Clock::now();
   // An unplugged adapter answers nothing: fail at once rather than hold the window.
   if (HungUp()) return 0;
   Settle();
   const uint32_t baud = Port.Settings().baudRate;
+  // Modbus RTU's manners: a frame starts only after the line has been quiet between frames.
+  pump_->WaitForQuiet(InterFrameGap(baud));
+  const auto wait = std::max(replyWait, learnedWait_);
+  // Until the transmitter has shown its pace, a late reply is waited for as long as any may
+  // come; after a request that heard nothing at all, as long as a reply wait allows for.
+  auto lateWindow = std::max(std::chrono::duration_cast<Clock::duration>(kLateReplyFactor * replyWait),
+                             Clock::duration(wait));
+  if (!lastOwedSilent_ || learnedWait_.count() > 0) lateWindow = std::max(lateWindow, Clock::duration(kLongestReplyWait));
+  pump_->Expect(expected);
   const bool written = Port.Write(TxFrame.data(), requestLength) != 0;
   const int writeError = errno;
   if (!written) {
@@ -80,19 +131,33 @@ size_t Link::Exchange(size_t requestLength, std::chrono::milliseconds replyWait)
   }
   const auto sent = lastRequest_ = Clock::now();
   if (observer_) observer_->Sent(TxFrame.data(), requestLength, baud);
-  // The receive thread releases a reply only whole, after the line has gone quiet, so the
-  // first bytes seen are the complete reply.
-  const auto lateUntil = sent + std::chrono::duration_cast<Clock::duration>(kLateReplyFactor * replyWait);
-  bool got = WaitForFrame(sent + replyWait);
+  // The receive thread releases a frame only whole: at the expected reply's last byte, or
+  // after the line has gone quiet, so the first bytes seen are a complete frame.
+  const auto lateUntil = sent + lateWindow;
+  bool got = WaitForFrame(sent + wait);
   if (!got && pump_->Collecting()) got = WaitForFrame(lateUntil);
   if (!got) {
     // Nothing sent, or nobody left on the line to answer: no reply can be owed.
-    if (written && !HungUp()) owedUntil_ = lateUntil;
+    if (written && !HungUp()) {
+      owedUntil_ = lateUntil;
+      owedSince_ = sent;
+    } else {
+      pump_->StopExpecting();
+    }
     if (observer_) observer_->TimedOut(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent));
     return 0;
   }
-  const uint16_t n = ReadFrameBytes(RxFrame.data(), static_cast<uint16_t>(RxFrame.size()));
-  if (observer_) observer_->Received(RxFrame.data(), n, baud);
+  // The expected reply handed over on its own is taken on its own: what followed it is stale.
+  const auto reply = pump_->ExpectedReply();
+  const uint16_t take = reply.done && reply.alone ? reply.length : static_cast<uint16_t>(RxFrame.size());
+  const uint16_t n = ReadFrameBytes(RxFrame.data(), take);
+  const auto complete = reply.done ? reply.handedOver : pump_->LastRelease();
+  pump_->StopExpecting();
+  lastOwedSilent_ = false;
+  if (reply.done) Learn(reply.lastByte - sent);
+  if (observer_)
+    observer_->Received(RxFrame.data(), n, baud,
+                        std::chrono::duration_cast<std::chrono::microseconds>(std::max(complete, sent) - sent));
   return n;
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "serial/framing.h"
 #include "serial/line_observer.h"
 #include "serial/ring_buffer.h"
 #include "serial/serial_port.h"
@@ -29,6 +30,10 @@ class Link {
   // reply is never taken for the answer to the next one. Two and a half times: a reply due just
   // inside it still makes it with the scheduling of a loaded machine to spare.
   static constexpr double kLateReplyFactor = 2.5;
+  // A transmitter that has answered late is waited for as long as it took, with a margin, up to
+  // this; and until it has shown its pace (or after a silent request) a late reply is waited
+  // for this long, so its first late reply is caught and never taken for another's answer.
+  static constexpr std::chrono::milliseconds kLongestReplyWait{2000};
 
   Link();   // rings initialised, receive thread started (idle while the port is closed)
   ~Link();  // receive thread stopped and joined, port closed
@@ -57,7 +62,16 @@ class Link {
   // RxFrame, 0 when none came. A frame already arriving when the wait runs out is still taken
   // whole; after none came, the next request waits until a late reply can no longer come (or
   // has come and been thrown away).
-  size_t Exchange(size_t requestLength, std::chrono::milliseconds replyWait = kReplyWait);
+  // `expected` lets the receive side hand the reply over at its last byte (anything else still
+  // ends by silence), and tells a late reply from noise. The request goes out no sooner than
+  // the inter-frame gap after the last byte received.
+  size_t Exchange(size_t requestLength, std::chrono::milliseconds replyWait = kReplyWait,
+                  const ReplyExpectation& expected = {});
+  // What the replies have taught about the transmitter's pace: the wait every exchange gets at
+  // least (zero until a reply has come close to or after the usual wait).
+  std::chrono::milliseconds LearnedReplyWait() const { return learnedWait_; }
+  // Hand expected replies over at their last byte (the default) or only after silence.
+  void SetCompletion(Completion completion);
 
   // Pops up to max bytes of released frames (window thread only).
   uint16_t ReadFrameBytes(uint8_t* dst, uint16_t max);
@@ -79,10 +93,17 @@ class Link {
  private:
   void Settle();
   void DiscardInput(bool report);
+  // A reply came `took` after its request: the wait grows to cover it, or shrinks once
+  // replies come well inside it.
+  void Learn(std::chrono::steady_clock::duration took);
+  void Forget();  // a new line: nothing owed, nothing learned
 
   std::unique_ptr<ReceivePump> pump_;
   // Window thread only: until when the line may still deliver a reply nobody waits for.
   Clock::time_point owedUntil_{};
+  Clock::time_point owedSince_{};  // when the request that is owed its reply went out
+  std::chrono::milliseconds learnedWait_{0};
+  bool lastOwedSilent_ = false;  // the last owed reply's whole window passed without a byte
   Clock::time_point lastRequest_{};
   LineObserver* observer_ = nullptr;
 };

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "serial/link.h"
 
@@ -108,13 +109,93 @@ void ReceivePump::SetCollecting(bool on) {
   if (!on) frameReady_.notify_all();
 }
 
-void ReceivePump::ReleaseFrame() {
+void ReceivePump::Expect(const ReplyExpectation& expected) {
+  std::lock_guard<std::mutex> lock(frameMutex_);
+  expected_ = expected;
+  reply_ = {};
+}
+
+void ReceivePump::StopExpecting() { Expect({}); }
+
+ReceivePump::Reply ReceivePump::ExpectedReply() const {
+  std::lock_guard<std::mutex> lock(frameMutex_);
+  return reply_;
+}
+
+ReceivePump::Clock::time_point ReceivePump::LastRelease() const {
+  std::lock_guard<std::mutex> lock(frameMutex_);
+  return lastRelease_;
+}
+
+ReceivePump::Clock::time_point ReceivePump::LastByte() const {
+  std::lock_guard<std::mutex> lock(frameMutex_);
+  return lastByte_;
+}
+
+void ReceivePump::WaitForQuiet(Clock::duration quiet) {
+  std::unique_lock<std::mutex> lock(frameMutex_);
+  // Nothing signals the end of a gap: the deadline does, moved on by any byte that came meanwhile.
+  while (Clock::now() < lastByte_ + quiet) {
+    const auto until = lastByte_ + quiet;
+    frameReady_.wait_until(lock, until, [&] { return Clock::now() >= until; });
+  }
+}
+
+// Caller holds frameMutex_, FrameRing has just taken frame[0..n).
+void ReceivePump::NoteReply(const uint8_t* frame, uint16_t n, Clock::time_point lastByte) {
+  lastRelease_ = Clock::now();
+  if (reply_.done || !expected_.Armed()) return;
+  // A frame from the address asked with a good check answers the request, whatever its shape
+  // (the exchange's checks decide what it is worth); noise and stray bytes do not.
+  if (n < 4 || frame[0] != expected_.address || !expected_.intact(frame, n)) return;
+  reply_ = {.done = true,
+            .lastByte = lastByte,
+            .length = n,
+            .alone = link_.FrameRing.Count() == n,
+            .handedOver = lastRelease_};
+}
+
+bool ReceivePump::CompleteExpected(Clock::time_point now) {
+  if (completion_.load(std::memory_order_relaxed) != Completion::AtLastByte) return false;
+  uint8_t frame[RingBuffer::kSize];
+  {
+    std::lock_guard<std::mutex> lock(frameMutex_);
+    if (reply_.done || !expected_.Armed()) return false;
+    const uint16_t have = link_.IncomingRing.Peek(frame, sizeof frame);
+    uint16_t length = 0;
+    for (const uint16_t candidate : {expected_.length, uint16_t{5}}) {
+      if (candidate <= have && expected_.Matches(frame, candidate)) {
+        length = candidate;
+        break;
+      }
+    }
+    if (length == 0) return false;
+    // Another, different reply right behind it: which of the two answers the request cannot be
+    // told, so the silence decides, as for any frame run together.
+    for (const uint16_t next : {expected_.length, uint16_t{5}}) {
+      if (length + next <= have && expected_.Matches(frame + length, next) &&
+          (next != length || std::memcmp(frame, frame + length, length) != 0))
+        return false;
+    }
+    // The reply alone: bytes behind it (noise, a second copy) are a frame of their own,
+    // ended by silence and thrown away before the next request.
+    for (uint16_t i = 0; i < length; ++i) link_.IncomingRing.Pop();
+    link_.FrameRing.PushRun(frame, length);
+    NoteReply(frame, length, now);
+    collecting_.store(link_.IncomingRing.Count() > 0, std::memory_order_release);
+  }
+  frameReady_.notify_all();
+  return true;
+}
+
+void ReceivePump::ReleaseFrame(Clock::time_point lastByte) {
   uint8_t frame[RingBuffer::kSize];
   uint16_t count = link_.IncomingRing.Count();
   for (uint16_t i = 0; i < count; ++i) frame[i] = link_.IncomingRing.Pop();
   {
     std::lock_guard<std::mutex> lock(frameMutex_);
     link_.FrameRing.PushRun(frame, count);
+    NoteReply(frame, count, lastByte);
     collecting_.store(false, std::memory_order_release);
   }
   frameReady_.notify_all();
@@ -172,14 +253,20 @@ void ReceivePump::Run() {
       if (hungUp) MarkHungUp();
       if (n > 0) {
         link_.IncomingRing.PushRun(chunk, n);
+        const auto now = Clock::now();
+        {
+          std::lock_guard<std::mutex> frames(frameMutex_);
+          lastByte_ = now;
+        }
         if (!collecting) SetCollecting(true);
         collecting = true;
-        silenceEnds = Clock::now() + kSilence;
+        silenceEnds = now + kSilence;
+        if (CompleteExpected(now)) collecting = link_.IncomingRing.Count() > 0;
       }
     }
 
     if (collecting && Clock::now() >= silenceEnds) {
-      ReleaseFrame();
+      ReleaseFrame(silenceEnds - kSilence);
       collecting = false;
     }
   }

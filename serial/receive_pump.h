@@ -1,6 +1,7 @@
-// The receive thread: moves bytes from the port into IncomingRing and, after 30 ms of silence
-// on the monotonic clock, releases them whole into FrameRing. It sleeps on the descriptor (or,
-// while the port is closed, on a condition), so an idle tool costs no processor time.
+// The receive thread: moves bytes from the port into IncomingRing and releases them whole into
+// FrameRing: the reply an exchange expects at its last byte, anything else after 30 ms of
+// silence on the monotonic clock. It sleeps on the descriptor (or, while the port is closed, on
+// a condition), so an idle tool costs no processor time.
 #pragma once
 
 #include <atomic>
@@ -10,6 +11,8 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+
+#include "serial/framing.h"
 
 namespace tamsu {
 
@@ -38,6 +41,25 @@ class ReceivePump {
   bool HungUp() const { return hungUp_.load(std::memory_order_acquire); }
   // True while bytes of a frame wait for the silence that ends it.
   bool Collecting() const { return collecting_.load(std::memory_order_acquire); }
+  // The reply the window thread waits for; it stays expected (for a late reply too) until
+  // StopExpecting. Frames are handed over at its last byte only with Completion::AtLastByte.
+  void Expect(const ReplyExpectation& expected);
+  void StopExpecting();
+  void SetCompletion(Completion completion) { completion_.store(completion, std::memory_order_relaxed); }
+  struct Reply {
+    bool done = false;            // a frame from the address asked with a good check has come
+    Clock::time_point lastByte{};  // when its last byte was read
+    uint16_t length = 0;
+    bool alone = false;  // nothing was waiting in FrameRing before it: its bytes come first
+    Clock::time_point handedOver{};  // when FrameRing took it
+  };
+  Reply ExpectedReply() const;
+  // When FrameRing last took a frame, and when the last byte came off the line.
+  Clock::time_point LastRelease() const;
+  Clock::time_point LastByte() const;
+  // Blocks until `quiet` has passed since the last byte received (bytes still coming restart it).
+  void WaitForQuiet(Clock::duration quiet);
+
   // Times the thread has woken from a wait, whatever woke it: a thread that spins shows here.
   uint64_t Wakeups() const { return wakeups_.load(std::memory_order_relaxed); }
 
@@ -56,7 +78,10 @@ class ReceivePump {
   void Hold(const std::function<void()>& change);
   bool PortUsable() const;
   void Wake();
-  void ReleaseFrame();
+  void ReleaseFrame(Clock::time_point lastByte);
+  // Hands the expected reply over when IncomingRing starts with all of it; true when it did.
+  bool CompleteExpected(Clock::time_point now);
+  void NoteReply(const uint8_t* frame, uint16_t n, Clock::time_point lastByte);
   void SetCollecting(bool on);
   void MarkHungUp();
 
@@ -72,8 +97,14 @@ class ReceivePump {
   std::atomic<bool> collecting_{false};
   std::atomic<uint64_t> wakeups_{0};
   Seams seams_;
-  std::mutex frameMutex_;  // FrameRing grows under it, so a frame waiter never misses a release
+  mutable std::mutex frameMutex_;  // FrameRing grows under it, so a frame waiter never misses a release
   std::condition_variable frameReady_;
+  // Under frameMutex_: the reply expected, whether it has come, and when frames came.
+  ReplyExpectation expected_;
+  Reply reply_;
+  Clock::time_point lastRelease_{};
+  Clock::time_point lastByte_{};
+  std::atomic<Completion> completion_{Completion::AtLastByte};
   std::thread thread_;
 };
 

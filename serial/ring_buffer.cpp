@@ -38,6 +38,14 @@ uint8_t RingBuffer::Pop() {
   return byte;
 }
 
+uint16_t RingBuffer::Peek(uint8_t* dst, uint16_t max) const {
+  uint16_t k = Count();
+  if (k > max) k = max;
+  uint16_t tail = tail_.load(std::memory_order_relaxed);
+  for (uint16_t i = 0; i < k; ++i) dst[i] = data_[(tail + i) & kMask];
+  return k;
+}
+
 uint16_t ReadFrameBytes(RingBuffer& ring, uint8_t* dst, uint16_t max) {
   uint16_t k = ring.Count();
   if (k > max) k = max;

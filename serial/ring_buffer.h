@@ -21,6 +21,8 @@ class RingBuffer {
   // Stores the run and publishes head once, so a consumer sees all of it or none of it.
   void PushRun(const uint8_t* bytes, size_t count);
   uint8_t Pop();                                // caller must have seen Count() > 0
+  // Copies up to max bytes from tail on without taking them; returns how many (consumer only).
+  uint16_t Peek(uint8_t* dst, uint16_t max) const;
   uint16_t Count() const;
 
  private:

@@ -19,6 +19,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: tamsu-sim --profile NAME [--address N] [--baud B] [--protocol legacy|any255|any0|modbus]\n"
     "                 [--fault KIND[:PARAM][@N|@always]]... [--mismatch garbage|silence] [--no-drift]\n"
+    "                 [--pace] [--turnaround MS] [--frame-by-silence]\n"
     "                 [--port-dir DIR] [--link NAME] [--listen tcp:[HOST:]PORT] [-v|--verbose]\n"
     "       tamsu-sim --list-profiles\n"
     "fault kinds: silence, badcrc, wrongaddress, exception[:CODE], split[:GAP_MS], delay[:MS], garbage,\n"
@@ -104,6 +105,15 @@ int main(int argc, char** argv) {
                                                                   : "noise");
         std::fprintf(stderr, "%s\n", lines.c_str());
       };
+    } else if (arg == "--pace") {
+      options.pace = true;
+    } else if (arg == "--turnaround") {
+      const char* v = value();
+      long n = 0;
+      if (!v || !ParseNumber(v, n) || n < 0 || n > 10000) return Usage("--turnaround takes 0..10000 ms");
+      options.turnaround = std::chrono::milliseconds(n);
+    } else if (arg == "--frame-by-silence") {
+      options.completion = tamsu::Completion::BySilence;
     } else if (arg == "--no-drift") {
       options.drift = false;
     } else if (arg == "--port-dir") {

@@ -30,9 +30,10 @@ bool ParseInt(std::string_view s, int& out) {
   return ec == std::errc() && p == s.data() + s.size();
 }
 
-int MillisUntil(std::chrono::steady_clock::time_point due, std::chrono::steady_clock::time_point now) {
-  if (due <= now) return 0;
-  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(due - now).count());
+// What is left until `due`, at least zero.
+std::chrono::steady_clock::duration Until(std::chrono::steady_clock::time_point due,
+                                          std::chrono::steady_clock::time_point now) {
+  return due <= now ? std::chrono::steady_clock::duration::zero() : due - now;
 }
 
 constexpr std::string_view kFaultNames[] = {"silence", "badcrc",  "wrongaddress", "exception", "split",
@@ -238,6 +239,7 @@ bool TransmitterSimulator::Send(int fd, const uint8_t* bytes, size_t n) {
     const ssize_t w = fd == client_ ? ::send(fd, bytes + done, n - done, MSG_NOSIGNAL) : ::write(fd, bytes + done, n - done);
     if (w > 0) {
       done += static_cast<size_t>(w);
+      lastWrite_.store(Clock::now().time_since_epoch().count());
       continue;
     }
     if (w < 0 && errno == EAGAIN) {
@@ -279,10 +281,40 @@ uint32_t TransmitterSimulator::LineBaud() const {
 }
 
 TransmitterSimulator::Clock::duration TransmitterSimulator::Silence() const {
-  // 3.5 characters of 11 bits at the line's rate, at least 4 ms.
-  const uint32_t baud = std::max<uint32_t>(LineBaud(), 300);
-  const auto chars = std::chrono::microseconds(38500000ll / baud);
-  return std::max<Clock::duration>(chars, std::chrono::milliseconds(4));
+  // The gap between frames at the line's rate, at least 4 ms: a master's bytes that a busy
+  // machine delays a little are still one request.
+  return std::max<Clock::duration>(InterFrameGap(std::max<uint32_t>(LineBaud(), 300)), std::chrono::milliseconds(4));
+}
+
+TransmitterSimulator::Clock::duration TransmitterSimulator::ByteTime() const {
+  // Ten bits a byte: start, eight data bits, stop.
+  return std::chrono::microseconds(10'000'000ll / std::max<uint32_t>(LineBaud(), 300));
+}
+
+TransmitterSimulator::Clock::time_point TransmitterSimulator::ReplyStart(size_t length, Clock::time_point now) const {
+  Clock::time_point heard = now;
+  if (options_.pace) {
+    // The master's bytes come all at once over the pseudo-terminal; on the wire the last of
+    // them would end a byte time per byte after the first began.
+    auto end = firstByte_ + static_cast<Clock::rep>(length) * ByteTime();
+    if (options_.completion == Completion::BySilence) end += Silence();
+    heard = std::max(heard, end);
+  }
+  return heard + options_.turnaround;
+}
+
+void TransmitterSimulator::Queue(Burst burst) {
+  if (!options_.pace) {
+    output_.push_back(std::move(burst));
+    return;
+  }
+  // Byte by byte, each written when it would have arrived whole; a burst waits for the line.
+  Clock::time_point at = std::max(burst.due, lineFree_);
+  for (uint8_t b : burst.bytes) {
+    at += ByteTime();
+    output_.push_back({at, {b}});
+  }
+  lineFree_ = at;
 }
 
 double TransmitterSimulator::Seconds(Clock::time_point now) const {
@@ -307,15 +339,22 @@ void TransmitterSimulator::Serve() {
   uint8_t buf[512];
   for (;;) {
     auto now = Clock::now();
-    int timeout = -1;
-    if (inBurst_) timeout = MillisUntil(lastByte_ + Silence(), now);
+    std::optional<Clock::duration> timeout;
+    if (inBurst_) timeout = Until(lastByte_ + Silence(), now);
     if (!output_.empty()) {
-      const int due = MillisUntil(output_.front().due, now);
-      timeout = timeout < 0 ? due : std::min(timeout, due);
+      const auto due = Until(output_.front().due, now);
+      timeout = timeout ? std::min(*timeout, due) : due;
+    }
+    // To the microsecond: a paced reply's bytes are a millisecond apart at 9600 baud.
+    timespec ts{};
+    if (timeout) {
+      const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(*timeout).count();
+      ts.tv_sec = static_cast<time_t>(ns / 1000000000);
+      ts.tv_nsec = static_cast<long>(ns % 1000000000);
     }
     pollfd fds[5] = {{master_, POLLIN, 0}, {wake_[0], POLLIN, 0}, {watch_, POLLIN, 0}, {listen_, POLLIN, 0},
                      {client_, POLLIN, 0}};
-    const int r = ::poll(fds, 5, timeout);
+    const int r = ::ppoll(fds, 5, timeout ? &ts : nullptr, nullptr);
     if (r < 0 && errno != EINTR) break;
     now = Clock::now();
     if (fds[1].revents) break;
@@ -351,6 +390,7 @@ void TransmitterSimulator::OnBytes(const uint8_t* data, size_t n, Clock::time_po
     matched = LineBaud() == device_->Config().baud;
   }
   if (!matched) mismatched_ = true;
+  if (input_.empty()) firstByte_ = now;
   lastByte_ = now;
   inBurst_ = true;
   if (discarding_) return;
@@ -364,6 +404,7 @@ void TransmitterSimulator::OnBytes(const uint8_t* data, size_t n, Clock::time_po
 }
 
 void TransmitterSimulator::FrameByLength(Clock::time_point now) {
+  if (options_.completion == Completion::BySilence) return;
   while (!input_.empty() && !discarding_) {
     const size_t length = RequestLength(input_.data(), input_.size());
     if (length == kNeedMore || length == kBySilence || input_.size() < length) return;
@@ -377,6 +418,7 @@ void TransmitterSimulator::FrameByLength(Clock::time_point now) {
     }
     input_.erase(input_.begin(), input_.begin() + static_cast<ptrdiff_t>(length));
     Answer(frame, now);
+    firstByte_ = now;
   }
 }
 
@@ -402,19 +444,20 @@ void TransmitterSimulator::AnswerMismatch(const std::vector<uint8_t>& burst, Clo
     std::lock_guard lock(mutex_);
     if (options_.mismatch == Mismatch::Garbage) entry.reply = Noise(burst.size() / 2 + 3);
   }
-  if (!entry.reply.empty()) output_.push_back({now, entry.reply});
+  if (!entry.reply.empty()) Queue({ReplyStart(burst.size(), now), entry.reply});
   Log(std::move(entry));
 }
 
 void TransmitterSimulator::Answer(const std::vector<uint8_t>& frame, Clock::time_point now) {
   LogEntry entry{now, frame, {}, LineBaud(), true};
   std::vector<Burst> bursts;
+  const Clock::time_point start = ReplyStart(frame.size(), now);
   {
     std::lock_guard lock(mutex_);
     Transmitter before = *device_;
     tamsu::sim::Answer a = device_->Handle(frame.data(), frame.size(), Seconds(now));
     std::vector<uint8_t> reply = std::move(a.reply);
-    Clock::time_point due = now;
+    Clock::time_point due = start;
     if (!reply.empty() && !faults_.empty()) {
       Fault& f = faults_.front();
       switch (f.kind) {
@@ -440,17 +483,17 @@ void TransmitterSimulator::Answer(const std::vector<uint8_t>& frame, Clock::time
           reply = Noise(reply.size());
           break;
         case FaultKind::Delay:
-          due = now + std::chrono::milliseconds(f.millis);
+          due = start + std::chrono::milliseconds(f.millis);
           break;
         case FaultKind::Twice:
-          bursts.push_back({now, reply});
-          bursts.push_back({now + std::chrono::milliseconds(f.millis), reply});
+          bursts.push_back({start, reply});
+          bursts.push_back({start + std::chrono::milliseconds(f.millis), reply});
           break;
         case FaultKind::Endless: {
-          bursts.push_back({now, reply});
+          bursts.push_back({start, reply});
           constexpr auto kEvery = std::chrono::milliseconds(20);
           for (auto at = kEvery; at <= std::chrono::milliseconds(f.millis); at += kEvery)
-            bursts.push_back({now + at, {Noise(1).front()}});
+            bursts.push_back({start + at, {Noise(1).front()}});
           break;
         }
         case FaultKind::Split: {
@@ -458,7 +501,7 @@ void TransmitterSimulator::Answer(const std::vector<uint8_t>& frame, Clock::time
           size_t begin = 0;
           for (size_t i = 0; i < pieces; ++i) {
             const size_t end = reply.size() * (i + 1) / pieces;
-            bursts.push_back({now + i * std::chrono::milliseconds(f.millis),
+            bursts.push_back({start + i * std::chrono::milliseconds(f.millis),
                               std::vector<uint8_t>(reply.begin() + static_cast<ptrdiff_t>(begin),
                                                    reply.begin() + static_cast<ptrdiff_t>(end))});
             begin = end;
@@ -472,7 +515,7 @@ void TransmitterSimulator::Answer(const std::vector<uint8_t>& frame, Clock::time
     entry.reply = reply;
     if (a.after) afterOutput_ = a.after;
   }
-  for (auto& b : bursts) output_.push_back(std::move(b));
+  for (auto& b : bursts) Queue(std::move(b));
   Log(std::move(entry));
   if (output_.empty()) Flush(now);  // a change without a reply takes effect at once
 }

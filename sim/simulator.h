@@ -4,6 +4,7 @@
 // command line.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "serial/framing.h"
 #include "sim/transmitter.h"
 
 namespace tamsu::sim {
@@ -63,6 +65,14 @@ struct SimulatorOptions {
   bool publish = false;
   std::string portDirectory;  // empty: RuntimePortDirectory()
   std::string linkName;       // empty: the first free "sim-ttyV<N>"
+  // When a request counts as heard: at its last byte, by its function's layout (the default),
+  // or only after 3.5 characters of silence, as a strict RTU slave frames it.
+  Completion completion = Completion::AtLastByte;
+  // A line of the device's rate rather than an instant one: a request is heard a byte time per
+  // byte after its first byte, and reply bytes leave one byte time (10 bits) apart.
+  bool pace = false;
+  // From a request heard to the first byte of its reply.
+  std::chrono::microseconds turnaround{0};
   // Called on the serving thread with every request heard and what went back (verbose mode).
   std::function<void(const LogEntry&)> onExchange;
   // How many of the latest requests RequestLog keeps: a simulator may serve for days.
@@ -121,6 +131,12 @@ class TransmitterSimulator {
   void AddFault(const Fault& fault);
   void ClearFaults();
 
+  // When the last reply byte went onto the line (benchmarks tell the simulator's own lateness
+  // from the master's with it).
+  std::chrono::steady_clock::time_point LastReplyByte() const {
+    return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(lastWrite_.load()));
+  }
+
   // The latest requests served (at most logCapacity), oldest first.
   std::vector<LogEntry> RequestLog() const;
   void ClearLog();
@@ -145,6 +161,10 @@ class TransmitterSimulator {
   void Flush(Clock::time_point now);
   uint32_t LineBaud() const;
   Clock::duration Silence() const;
+  Clock::duration ByteTime() const;
+  // When the reply to a request of `length` bytes, its last read at `now`, may start.
+  Clock::time_point ReplyStart(size_t length, Clock::time_point now) const;
+  void Queue(Burst burst);
   std::vector<uint8_t> Noise(size_t n);
   double Seconds(Clock::time_point now) const;
   bool Publish(std::string* error);
@@ -178,12 +198,15 @@ class TransmitterSimulator {
   // Serving thread only.
   std::vector<uint8_t> input_;
   Clock::time_point lastByte_{};
+  Clock::time_point firstByte_{};  // of the request being received
+  Clock::time_point lineFree_{};   // when the last queued reply byte has left (paced)
   bool inBurst_ = false;     // bytes came since the line was last quiet
   bool discarding_ = false;  // garbage seen: drop everything until the line is quiet
   bool mismatched_ = false;  // the bytes of this burst came at another rate
   std::deque<Burst> output_;
   bool overTcp_ = false;  // the burst being heard came over TCP: replies go back there
   uint32_t tcpBaud_ = 0;  // the device's rate: a gateway is taken to be set to it
+  std::atomic<Clock::rep> lastWrite_{0};
   std::optional<DeviceConfig> afterOutput_;  // applied when the queued reply has left
 };
 

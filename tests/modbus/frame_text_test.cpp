@@ -70,7 +70,7 @@ TEST(LineRecord, LinesOfATransactionAndTheBoundOfTenThousand) {
   LineRecord record;
   const Bytes request = Frame(BuildReadRequest, 1, 0x0001, 1), reply = WithCrc({1, 3, 2, 0x00, 0xE6});
   record.Sent(request.data(), request.size(), 9600);
-  record.Received(reply.data(), reply.size(), 9600);
+  record.Received(reply.data(), reply.size(), 9600, std::chrono::microseconds(1300));
   record.Outcome(kSuccess, std::chrono::microseconds(31400));
   record.TimedOut(std::chrono::milliseconds(500));
   auto lines = record.Since(0);
@@ -78,7 +78,9 @@ TEST(LineRecord, LinesOfATransactionAndTheBoundOfTenThousand) {
   EXPECT_NE(lines[0].text.find("  sent       9600  01 03 00 01 00 01 D5 CA  03 read 0x0001 \u00D71 at 1"),
             std::string::npos)
       << lines[0].text;
-  EXPECT_NE(lines[1].text.find("received   9600  01 03 02 00 E6 39 CE  values 0x00E6 (230)"), std::string::npos)
+  EXPECT_NE(lines[1].text.find("received   9600  01 03 02 00 E6 39 CE  values 0x00E6 (230)  (complete 1.3 ms after "
+                               "the request)"),
+            std::string::npos)
       << lines[1].text;
   EXPECT_NE(lines[2].text.find("result 0 (success), round trip 31.4 ms"), std::string::npos) << lines[2].text;
   EXPECT_NE(lines[3].text.find("time-out: no reply in 500 ms"), std::string::npos) << lines[3].text;

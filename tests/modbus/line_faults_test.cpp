@@ -11,8 +11,10 @@
 #include <string>
 #include <thread>
 
+#include "modbus/line_record.h"
 #include "modbus/modbus_master.h"
 #include "sim/simulator.h"
+#include "tests/support/pty_pair.h"
 #include "tests/support/recording_sink.h"
 
 namespace tamsu {
@@ -67,36 +69,108 @@ class FaultyLine : public ::testing::Test {
   test::RecordingSink sink_;
 };
 
-// A slow sensor or a radio bridge answers around and after the deadline. Polling temperature
-// then humidity (both one register), and a 32-bit lux value then its 16-bit companion, a reply
-// that came too late is never taken for the next request's answer.
-TEST_F(FaultyLine, LateRepliesNeverFillTheFieldOfAnotherRegister) {
+// A slow sensor or a radio bridge answers around and after the deadline, always as late. On a
+// new line each time, polling temperature then humidity (one register each) twice, and a 32-bit
+// lux value then its 16-bit companion: a late reply is never taken for the next request's
+// answer, and once the transmitter has shown its pace (one failed tick at most) every field
+// shows its value.
+class LateLine : public FaultyLine, public ::testing::WithParamInterface<int> {
+ protected:
+  struct Reading {
+    std::function<uint8_t(Field&)> show;
+    std::string own;
+  };
+  void PollTwice(const std::vector<Reading>& poll) {
+    link_.SetObserver(&record_);
+    sim_->AddFault({.kind = FaultKind::Delay, .count = sim::kAlways, .millis = GetParam()});
+    for (int tick = 1; tick <= 2; ++tick) {
+      int good = 0;
+      for (const Reading& r : poll) ExpectOwnValueOrFailure(r.show, r.own, good);
+      if (tick == 2 || GetParam() < 500) {
+        EXPECT_EQ(good, static_cast<int>(poll.size())) << "tick " << tick;
+      }
+    }
+  }
+  LineRecord record_;
+};
+
+TEST_P(LateLine, TwoRegisterPoll) {
   Start("TemHumPage");
   ASSERT_TRUE(sim_->SetRegister(0x0001, 231) && sim_->SetRegister(0x0000, 552));
-  auto temperature = [&](Field& f) { return master_.ShowScaledSigned(sink_, f, 0x0001, 0.1, 1, true); };
-  auto humidity = [&](Field& f) { return master_.ShowScaledSigned(sink_, f, 0x0000, 0.1, 1, true); };
-  for (int delay : {400, 480, 520, 600, 900}) {
-    SCOPED_TRACE(delay);
-    sim_->ClearFaults();
-    sim_->AddFault({.kind = FaultKind::Delay, .count = sim::kAlways, .millis = delay});
-    int good = 0;
-    for (int round = 0; round < 2; ++round) {
-      ExpectOwnValueOrFailure(temperature, "23.1", good);
-      ExpectOwnValueOrFailure(humidity, "55.2", good);
-    }
-    if (delay == 400) {
-      EXPECT_EQ(good, 4) << "a reply inside the deadline is taken";
-    }
-  }
+  PollTwice({{[&](Field& f) { return master_.ShowScaledSigned(sink_, f, 0x0001, 0.1, 1, true); }, "23.1"},
+             {[&](Field& f) { return master_.ShowScaledSigned(sink_, f, 0x0000, 0.1, 1, true); }, "55.2"}});
+}
 
+TEST_P(LateLine, ThirtyTwoBitRead) {
   Start("Illum20WPage");
   ASSERT_TRUE(sim_->SetRegister32(0x0002, 150000) && sim_->SetRegister(0x0006, 1500));
-  sim_->AddFault({.kind = FaultKind::Delay, .count = sim::kAlways, .millis = 520});
-  int good = 0;
-  for (int round = 0; round < 2; ++round) {
-    ExpectOwnValueOrFailure([&](Field& f) { return master_.ShowRegister32(sink_, f, 0x0002, true); }, "150000", good);
-    ExpectOwnValueOrFailure([&](Field& f) { return master_.ShowRegister(sink_, f, 0x0006, true); }, "1500", good);
-  }
+  PollTwice({{[&](Field& f) { return master_.ShowRegister32(sink_, f, 0x0002, true); }, "150000"},
+             {[&](Field& f) { return master_.ShowRegister(sink_, f, 0x0006, true); }, "1500"}});
+}
+
+INSTANTIATE_TEST_SUITE_P(Delays, LateLine, ::testing::Values(400, 480, 520, 600, 900, 1300, 1800),
+                         [](const auto& info) { return std::to_string(info.param) + "ms"; });
+
+// A transmitter always 1300 ms late: the line traffic says the wait grew to cover it, and
+// shrinks it again once replies come at once; a silent one never makes the wait grow, and every
+// read of a sequence is still sent to it.
+TEST_F(FaultyLine, TheReplyWaitFollowsLateRepliesNotSilence) {
+  Start("TemHumPage");
+  LineRecord record;
+  link_.SetObserver(&record);
+  sim_->AddFault({.kind = FaultKind::Delay, .count = sim::kAlways, .millis = 1300});
+  uint16_t value = 0;
+  EXPECT_EQ(master_.ReadRegister(0x0001, value), kFormatError);
+  EXPECT_EQ(master_.ReadRegister(0x0000, value), kSuccess);
+  EXPECT_EQ(value, 550);
+  EXPECT_GE(link_.LearnedReplyWait(), 1300ms);
+  sim_->ClearFaults();
+  EXPECT_EQ(master_.ReadRegister(0x0001, value), kSuccess);
+  EXPECT_EQ(link_.LearnedReplyWait(), 0ms);
+  std::vector<std::string> waits;
+  for (const auto& line : record.Since(0))
+    if (line.text.find("reply wait now") != std::string::npos) waits.push_back(line.text);
+  ASSERT_EQ(waits.size(), 2u);
+  EXPECT_NE(waits[0].find("the last reply came 130"), std::string::npos) << waits[0];
+  EXPECT_NE(waits[1].find("reply wait now 500 ms"), std::string::npos) << waits[1];
+
+  sim_->AddFault({.kind = FaultKind::Silence, .count = sim::kAlways});
+  sim_->ClearLog();
+  for (uint16_t reg : {0x0000, 0x0001, 0x0000}) EXPECT_EQ(master_.ReadRegister(reg, value), kFormatError);
+  EXPECT_EQ(sim_->RequestLog().size(), 3u);
+  EXPECT_EQ(link_.LearnedReplyWait(), 0ms);
+}
+
+// A stray byte during the wait for a late reply does not end that wait: the late reply that
+// follows is thrown away, never taken for the answer to the next read.
+TEST(LateReply, AStrayByteDoesNotEndTheWaitForIt) {
+  test::PtyPair pty;
+  Link link;
+  ModbusMaster master(link);
+  test::RecordingSink sink;
+  ASSERT_EQ(link.ReopenPort(pty.slavePath(), 9600), 1);
+  link.CurrentAddress = 1;
+  auto reply = [](uint16_t v) {
+    std::vector<uint8_t> r{1, 3, 2, static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v), 0, 0};
+    AppendCrc(r.data(), 5);
+    return r;
+  };
+  std::thread peer([&] {
+    pty.Receive(3ms, 1000ms);  // read 0x0010
+    std::this_thread::sleep_for(600ms);
+    pty.Send({0x00});
+    std::this_thread::sleep_for(301ms);
+    pty.Send(reply(0x1111));
+    const auto request = pty.Receive(3ms, 3000ms);  // read 0x0020
+    if (request.size() == 8 && request[3] == 0x20) pty.Send(reply(0x2222));
+  });
+  Field first, second;
+  EXPECT_EQ(master.ShowRegister(sink, first, 0x0010, true), kFormatError);
+  EXPECT_EQ(first.text, "");
+  EXPECT_EQ(sink.Take().text, "Read format error!");
+  EXPECT_EQ(master.ShowRegister(sink, second, 0x0020, true), kSuccess);
+  EXPECT_EQ(second.text, "8738");  // 0x2222, never 0x1111
+  peer.join();
 }
 
 // A reply sent twice, noise, another address, an exception, a split reply and one that never
@@ -109,13 +183,14 @@ TEST_F(FaultyLine, EveryMisbehaviourGetsItsResultAndTheNextReadIsRight) {
     sim::Fault fault;
     std::vector<uint8_t> results;  // acceptable results of the spoiled read
   } cases[] = {
-      {"twice, run together", {.kind = FaultKind::Twice, .millis = 0}, {kFormatError}},
+      // The reply counts at its last byte; its copy is stale input, thrown away.
+      {"twice, run together", {.kind = FaultKind::Twice, .millis = 0}, {kSuccess}},
       {"garbage", {.kind = FaultKind::Garbage}, {kFormatError, kCheckError}},
       {"another address", {.kind = FaultKind::WrongAddress}, {kFormatError}},
       {"exception", {.kind = FaultKind::Exception}, {kFormatError}},
       {"bad CRC", {.kind = FaultKind::BadCrc}, {kCheckError}},
       {"split, 25 ms gap", {.kind = FaultKind::Split, .millis = 25}, {kSuccess}},
-      {"endless, 2 s", {.kind = FaultKind::Endless, .millis = 2000}, {kFormatError}},
+      {"endless, 2 s", {.kind = FaultKind::Endless, .millis = 2000}, {kSuccess}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -96,5 +96,26 @@ TEST_F(Peers, LibmodbusReadsWritesAndSeesExceptionCodes) {
   EXPECT_EQ(r.output, "exception 4\n");
 }
 
+// A strict slave, framing requests by silence and answering at the line's pace after a
+// turnaround, still serves both masters.
+TEST_F(Peers, MastersReadAStrictPacedSlave) {
+  sim_->Stop();
+  SimulatorOptions o;
+  o.profile = "TemHumKanbanPage";
+  o.device = {.address = 17, .baud = 19200, .protocol = Protocol::Modbus};
+  o.drift = false;
+  o.completion = Completion::BySilence;
+  o.pace = true;
+  o.turnaround = std::chrono::milliseconds(5);
+  sim_ = std::make_unique<TransmitterSimulator>(o);
+  ASSERT_TRUE(sim_->Start());
+  Outcome r = Mbpoll("-r 0 -c 2 " + sim_->PortPath());
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("[1]: \t230"), std::string::npos) << r.output;
+  r = Peer("writemany 0x30 355 65486");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(Peer("read 0x30 2").output, "355 65486\n");
+}
+
 }  // namespace
 }  // namespace tamsu::sim

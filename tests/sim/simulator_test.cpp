@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "modbus/modbus_master.h"
 #include "tests/sim/line.h"
 
 namespace tamsu::sim {
@@ -272,6 +273,36 @@ TEST(Simulator, RefusesToPublishIntoADirectoryOthersCanWrite) {
   EXPECT_FALSE(sim.Running());
   EXPECT_TRUE(std::filesystem::is_empty(dir));
   std::filesystem::remove_all(root);
+}
+
+// The tool reads the right values from the simulator however either end frames and paces:
+// at the last byte or by silence, on an instant line or at 9600 baud with a turnaround.
+TEST(Simulator, TheToolReadsItInEveryFramingAndPace) {
+  for (const bool pace : {false, true}) {
+    for (const Completion device : {Completion::AtLastByte, Completion::BySilence}) {
+      for (const Completion tool : {Completion::AtLastByte, Completion::BySilence}) {
+        SCOPED_TRACE(testing::Message() << "pace " << pace << ", device " << int(device) << ", tool " << int(tool));
+        SimulatorOptions o = Options("TemHumKanbanPage", {.address = 1, .baud = 9600, .protocol = Protocol::Modbus});
+        o.pace = pace;
+        o.completion = device;
+        o.turnaround = 2ms;
+        TransmitterSimulator sim(o);
+        ASSERT_TRUE(sim.Start());
+        Link link;
+        link.SetCompletion(tool);
+        ModbusMaster master(link);
+        ASSERT_EQ(link.ReopenPort(sim.PortPath(), 9600), 1);
+        link.CurrentAddress = 1;
+        uint32_t both = 0;
+        EXPECT_EQ(master.ReadRegister32(0x0000, both), kSuccess);
+        EXPECT_EQ(both, 550u << 16 | 230u);
+        EXPECT_EQ(master.WriteRegister(0x0030, 355), kSuccess);
+        uint16_t value = 0;
+        EXPECT_EQ(master.ReadRegister(0x0030, value), kSuccess);
+        EXPECT_EQ(value, 355);
+      }
+    }
+  }
 }
 
 }  // namespace
