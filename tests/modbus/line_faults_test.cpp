@@ -86,7 +86,8 @@ class LateLine : public FaultyLine, public ::testing::WithParamInterface<int> {
     for (int tick = 1; tick <= 2; ++tick) {
       int good = 0;
       for (const Reading& r : poll) ExpectOwnValueOrFailure(r.show, r.own, good);
-      if (tick == 2 || GetParam() < 500) {
+      // A reply due just inside the wait may miss it on a loaded machine; the next tick never.
+      if (tick == 2 || GetParam() + 100 <= 500) {
         EXPECT_EQ(good, static_cast<int>(poll.size())) << "tick " << tick;
       }
     }
