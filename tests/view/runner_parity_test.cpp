@@ -37,12 +37,7 @@ TEST_P(WindowAndRunner, SendTheSameRequestsForTheSameClicks) {
 
   for (const Step& step : steps) {
     SCOPED_TRACE(testing::Message() << "step " << step.kind << " button " << step.button);
-    switch (step.kind) {
-      case Step::SetUp: runner.SetUp(step.button, inputs); break;
-      case Step::Inquire: runner.Inquire(step.button, inputs); break;
-      case Step::Poll: runner.RealTimePoll(inputs); break;
-    }
-    inputs = runner.Inputs();
+    inputs = test::Perform(runner, step, inputs);
     if (step.kind == Step::Poll) {
       page->RealTimePoll();
     } else {
