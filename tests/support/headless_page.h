@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "device/page_runner.h"
+#include "pages/catalogue.h"
 #include "tests/support/sim_line.h"
 
 namespace tamsu::test {
@@ -99,5 +100,69 @@ struct HeadlessOnSim {
   SimLine line;
   HeadlessPage page;
 };
+
+// A page of the catalogue on a simulated transmitter of its kind, driven headless.
+struct PageOnLine {
+  explicit PageOnLine(const char* name) : line(name), page(line.GetLink(), line.Sink(), Declaration(name)) {}
+  std::string Text(int edit) const { return page.Text(edit); }
+  void Set(int edit, const std::string& text) { page.Set(edit, text); }
+  void Click(int button) { page.Click(button); }
+  void Choose(int id, const std::string& entry) { page.Choose(id, entry); }
+  bool Enabled(int id) const { return page.Enabled(id); }
+  void Poll() { page.Poll(); }
+
+  static const PageDeclaration& Declaration(const char* name) {
+    const PageDeclaration* declaration = FindPage(name);
+    if (!declaration) {
+      ADD_FAILURE() << "no page " << name;
+      std::abort();
+    }
+    return *declaration;
+  }
+
+  SimLine line;
+  HeadlessPage page;
+};
+
+// Reads through a page's buttons: what the transmitter holds, the buttons pressed, what the
+// fields then show and the requests that went out, with no message.
+struct ReadCase {
+  const char* page;
+  std::vector<std::pair<uint16_t, uint32_t>> registers;
+  std::vector<int> buttons;
+  std::vector<std::pair<int, std::string>> shown;
+  std::vector<Request> requests;
+};
+
+inline void ExpectReads(const std::vector<ReadCase>& cases) {
+  for (const ReadCase& c : cases) {
+    SCOPED_TRACE(c.page);
+    PageOnLine t(c.page);
+    for (auto [reg, value] : c.registers) ASSERT_TRUE(Hold(t.line.Sim(), reg, value)) << reg;
+    for (int button : c.buttons) t.Click(button);
+    for (const auto& [edit, text] : c.shown) EXPECT_EQ(t.Text(edit), text) << edit;
+    EXPECT_EQ(t.line.TakeRequests(), c.requests);
+    EXPECT_TRUE(t.line.TakeBoxes().empty());
+  }
+}
+
+// A "Set up": the text typed, the button pressed, the one request that went out and the box.
+struct WriteCase {
+  const char* page;
+  int edit, setup;
+  const char* text;
+  Request write;
+};
+
+inline void ExpectWrites(const std::vector<WriteCase>& cases, const Box& box) {
+  for (const WriteCase& c : cases) {
+    SCOPED_TRACE(c.page);
+    PageOnLine t(c.page);
+    t.Set(c.edit, c.text);
+    t.Click(c.setup);
+    EXPECT_EQ(t.line.TakeRequests(), std::vector<Request>{c.write}) << c.text;
+    EXPECT_EQ(t.line.TakeBoxes(), std::vector<Box>{box}) << c.text;
+  }
+}
 
 }  // namespace tamsu::test

@@ -97,47 +97,4 @@ struct PageOnSim {
   std::unique_ptr<DevicePage> page;
 };
 
-// Reads through a page's buttons: what the transmitter holds, the buttons pressed, what the
-// fields then show and the requests that went out, with no message.
-struct ReadCase {
-  const char* profile;
-  Factory make;
-  std::vector<std::pair<uint16_t, uint32_t>> registers;
-  std::vector<int> buttons;
-  std::vector<std::pair<int, QString>> shown;
-  std::vector<Request> requests;
-};
-
-inline void ExpectReads(const std::vector<ReadCase>& cases) {
-  for (const ReadCase& c : cases) {
-    SCOPED_TRACE(c.profile);
-    PageOnSim t(c.profile, c.make);
-    for (auto [reg, value] : c.registers) ASSERT_TRUE(Hold(t.line.Sim(), reg, value)) << reg;
-    for (int button : c.buttons) t.Click(button);
-    for (const auto& [edit, text] : c.shown) EXPECT_EQ(t.Text(edit), text) << edit;
-    EXPECT_EQ(t.line.TakeRequests(), c.requests);
-    EXPECT_TRUE(t.line.TakeBoxes().empty());
-  }
-}
-
-// A "Set up": the text typed, the button pressed, the one request that went out and the box.
-struct WriteCase {
-  const char* profile;
-  Factory make;
-  int edit, setup;
-  const char* text;
-  Request write;
-};
-
-inline void ExpectWrites(const std::vector<WriteCase>& cases, const Box& box) {
-  for (const WriteCase& c : cases) {
-    SCOPED_TRACE(c.profile);
-    PageOnSim t(c.profile, c.make);
-    t.Set(c.edit, QString::fromUtf8(c.text));
-    t.Click(c.setup);
-    EXPECT_EQ(t.line.TakeRequests(), std::vector<Request>{c.write}) << c.text;
-    EXPECT_EQ(t.line.TakeBoxes(), std::vector<Box>{box}) << c.text;
-  }
-}
-
 }  // namespace tamsu::test
