@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "pages/climate/climate_pages.h"
 #include "tests/support/headless_page.h"
 
 namespace tamsu {
@@ -69,6 +70,19 @@ TEST(ClimatePages, AlarmStatusCodesPerPage) {
     EXPECT_EQ(t.Text(c.edit), "");
     EXPECT_EQ(t.line.TakeBoxes(), (std::vector<Box>{{"Read format Error!", "Warning", MessageIcon::Exclamation}}));
   }
+}
+
+// The low byte of register 0 as shown names the wind; an empty field (a failed read) names
+// nothing, so the last direction read stays named.
+TEST(ClimatePages, WindDirectionByTheLowByteOfWhatRegisterZeroShows) {
+  EXPECT_FALSE(WindShown(""));
+  EXPECT_STREQ(WindShown("0")->name, "North Wind");
+  EXPECT_STREQ(WindShown("258")->name, "East Wind");  // 0x0102
+  EXPECT_EQ(WindShown("258")->icon, 164);
+  EXPECT_STREQ(WindShown("7")->name, "Northwest Wind");
+  EXPECT_STREQ(WindShown("8")->name, "Illegal");
+  EXPECT_EQ(WindShown("8")->icon, kNorthIcon);
+  EXPECT_STREQ(LookupWind(4).name, "Southerly Wind");
 }
 
 }  // namespace

@@ -10,12 +10,11 @@ namespace tamsu {
 namespace {
 
 using test::Box;
+using test::kWritten;
 using test::PageOnLine;
 using test::Read;
 using test::Request;
 using test::Write;
-
-const Box kWritten{"Write Successfully", "", MessageIcon::Exclamation};
 
 // One read per representation family: signed tenths and hundredths, whole signed and unsigned,
 // the single of the fume coefficient, and NO2's register read twice.

@@ -12,15 +12,13 @@ namespace tamsu {
 namespace {
 
 using test::Box;
+using test::kWritten;
+using test::kOpenFirst;
+using test::Warning;
 using test::PageOnLine;
 using test::Read;
 using test::Request;
 using test::Write;
-
-const Box kWritten{"Write Successfully", "", MessageIcon::Exclamation};
-const Box kOpenFirst{"Please open the serial port first!", "Warning", MessageIcon::Exclamation};
-
-Box Warning(const char* text) { return {text, "Warning", MessageIcon::Exclamation}; }
 
 // Signed against unsigned and each page's scale at the edges of sixteen bits, 32-bit lux, and
 // the rain and snow code.

@@ -16,8 +16,6 @@ using test::Read;
 using test::Request;
 using test::Write;
 
-const Box kWritten{"Write Successfully", "", MessageIcon::Exclamation};
-
 // The gas-only entry blanks and disables the temperature and humidity, leaves them out of the
 // poll and keeps the gas rows working; the other entry gives them back with the blank text.
 TEST(GasPages, GasOnlyEntryOnAReadingAndAThresholdPage) {

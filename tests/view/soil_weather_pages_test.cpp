@@ -13,17 +13,14 @@ namespace tamsu {
 namespace {
 
 using test::Box;
+using test::kOpenFirst;
+using test::Warning;
 using test::Factory;
 using test::Make;
 using test::PageOnSim;
 using test::Read;
 using test::Request;
 using test::Write;
-
-const Box kWritten{"Write Successfully", "", MessageIcon::Exclamation};
-const Box kOpenFirst{"Please open the serial port first!", "Warning", MessageIcon::Exclamation};
-
-Box Warning(const char* text) { return {text, "Warning", MessageIcon::Exclamation}; }
 
 // "Sensor Type" decides what the UV poll reads and blanks and disables the climate group;
 // "SensorType" of a station, sorted, starts on its shelter variant with the address row usable.
