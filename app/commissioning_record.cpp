@@ -1,6 +1,7 @@
 #include "app/commissioning_record.h"
 
 #include <QRegularExpression>
+#include <chrono>
 #include <utility>
 
 #include "app/save_file.h"
@@ -10,7 +11,8 @@ namespace tamsu {
 
 namespace {
 
-constexpr char kHeader[] = "Date and time,Port,Slave address,Baud rate,Page,Caption,Value,Unit";
+constexpr char kHeader[] = "Date and time,Port,Slave address,Baud rate,Page,Caption,Value,Unit,Source,Exchange time";
+constexpr auto kTimeFormat = "yyyy-MM-dd HH:mm:ss";
 
 // One cell: quoted where a separator, a quote or a line break would otherwise split it, and a
 // text that a spreadsheet would take for a formula kept as text. Numbers stay as they are, so
@@ -42,11 +44,21 @@ std::string RecordCsv(const CommissioningRecord& record) {
   std::string csv = "\xEF\xBB\xBF";
   csv += kHeader;
   csv += "\r\n";
-  const std::string context = Cell(record.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))) + ',' +
+  const std::string context = Cell(record.when.toString(QLatin1String(kTimeFormat))) + ',' +
                               Cell(record.port) + ',' + Cell(record.address) + ',' + Cell(record.baud) + ',' +
                               Cell(record.page);
-  for (const FieldReading& field : record.fields)
-    csv += context + ',' + Cell(field.caption) + ',' + Cell(field.text) + ',' + Cell(field.unit) + "\r\n";
+  for (const FieldReading& field : record.fields) {
+    // Where the value came from, so a stale or typed number is never taken for the device's.
+    const auto since = field.state.when.time_since_epoch();
+    const QString exchanged =
+        field.state.source == FieldSource::NotRead || since.count() == 0
+            ? QString()
+            : QDateTime::fromMSecsSinceEpoch(std::chrono::duration_cast<std::chrono::milliseconds>(since).count())
+                  .toString(QLatin1String(kTimeFormat));
+    csv += context + ',' + Cell(QString::fromStdString(field.caption)) + ',' + Cell(QString::fromStdString(field.text)) +
+           ',' + Cell(QString::fromStdString(field.unit)) + ',' + Cell(QLatin1String(SourceText(field.state.source))) +
+           ',' + Cell(exchanged) + "\r\n";
+  }
   return csv;
 }
 

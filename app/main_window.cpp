@@ -27,8 +27,8 @@
 #include "app/line_traffic_window.h"
 #include "app/network_port_dialog.h"
 #include "app/trend_window.h"
-#include "app/framework/category_host.h"
-#include "app/framework/dialog_units.h"
+#include "view/category_host.h"
+#include "view/dialog_units.h"
 #include "serial/network_ports.h"
 #include "serial/port_directory.h"
 

@@ -1,10 +1,10 @@
-# The layers' includes point one way: the core (serial/, modbus/) knows no Qt and nothing above
-# it; the page framework knows no page and no application; pages know the framework, never the
-# application. Run as: cmake -DROOT=<source dir> -P check_layers.cmake
+# The layers' includes point one way: the core (serial/, modbus/, device/) knows no Qt and
+# nothing above it; the pages, declared on the device model, know no Qt, no view and no
+# application; the view knows no application. Run as: cmake -DROOT=<source dir> -P check_layers.cmake
 set(rules
-  "serial|modbus:^#include <Q|\"app/|\"pages/|\"sim/"
-  "app/framework:\"app/[a-z_]+\\.h\"|\"pages/"
-  "pages:\"app/[a-z_]+\\.h\"")
+  "serial|modbus|device:^#include <Q|\"app/|\"pages/|\"view/|\"sim/"
+  "pages:^#include <Q|\"app/|\"view/|\"sim/"
+  "view:\"app/")
 set(failures "")
 foreach(rule ${rules})
   string(REPLACE ":" ";" parts "${rule}")

@@ -7,7 +7,7 @@
 #include "app/device_settings.h"
 #include "modbus/line_record.h"
 #include "pages/climate/climate_pages.h"
-#include "tests/pages/page_test_support.h"
+#include "tests/view/page_test_support.h"
 #include "tests/support/ser2net.h"
 
 namespace tamsu {
@@ -59,7 +59,8 @@ TEST(GatewayScan, ThroughRfc2217FindsATransmitterAt4800AndItsPageReads) {
   const std::string port = std::to_string(g.ser2net.Rfc2217Port());
   EXPECT_TRUE(g.TrafficHas("rfc2217 127.0.0.1:" + port + " 4800  FD FD FD"));
 
-  TemHumPage page(g.line.Context());
+  auto pageHolder = test::Make("TemHumPage")(g.line.Context());
+  DevicePage& page = *pageHolder;
   g.line.Sim().SetRegister(1, 0xFF38);
   page.Button(1010)->click();
   EXPECT_EQ(page.Edit(1014)->text(), "-20.0");
@@ -70,7 +71,8 @@ TEST(GatewayScan, AGatewayKilledMidPollFailsReadsAtOnceWithTheUsualBoxAndTheNext
   Gateway g(sim::Protocol::Legacy, 9600);
   ASSERT_EQ(g.Scan(g.ser2net.Rfc2217Address()), ScanOutcome::Legacy);
   g.line.TakeBoxes();
-  TemHumPage page(g.line.Context());
+  auto pageHolder = test::Make("TemHumPage")(g.line.Context());
+  DevicePage& page = *pageHolder;
   // The box a read shows when the transmitter does not answer.
   g.line.Sim().AddFault({.kind = sim::FaultKind::Silence, .count = 1});
   page.Button(1010)->click();
@@ -108,7 +110,8 @@ TEST(GatewayScan, OverRawTcpEachModeIsProbedOnceAtTheGatewaysRate) {
   const std::string port = std::to_string(g.ser2net.RawPort());
   EXPECT_TRUE(g.TrafficHas("tcp 127.0.0.1:" + port + "  FF 03 02 00"));
   // The page reads through it, at the address the scan left (255).
-  TemHumPage page(g.line.Context());
+  auto pageHolder = test::Make("TemHumPage")(g.line.Context());
+  DevicePage& page = *pageHolder;
   g.line.Sim().SetRegister(0, 0x0257);
   page.Button(1013)->click();
   EXPECT_EQ(page.Edit(1012)->text(), "59.9");

@@ -10,7 +10,7 @@
 #include "app/main_window.h"
 #include "app/network_port_dialog.h"
 #include "serial/network_ports.h"
-#include "tests/pages/page_test_support.h"
+#include "tests/view/page_test_support.h"
 
 namespace tamsu {
 namespace {

@@ -1,44 +1,41 @@
-// The climate pages against a simulated transmitter of each kind.
-#include <QCheckBox>
-#include <QPushButton>
-#include <functional>
-#include <memory>
+// The climate pages against a simulated transmitter of each kind, driven headless.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 #include "pages/climate/climate_pages.h"
-#include "tests/pages/page_test_support.h"
+#include "tests/support/headless_page.h"
 
 namespace tamsu {
 namespace {
 
 using test::Box;
+using test::PageOnLine;
 using test::Read;
 using test::Request;
 using test::Write;
 
-using test::Factory;
-using test::Make;
-using test::PageOnSim;
-
 // Signed tenths at the edges, the dew point's own registers, 32-bit lux, all sixteen bits.
 TEST(ClimatePages, ReadingsAtTheEdgesOfTheirRepresentation) {
   test::ExpectReads({
-      {"TemHumPage", Make<TemHumPage>(), {{1, 0xFF38}, {0, 0x0257}}, {1010, 1013}, {{1014, "-20.0"}, {1012, "59.9"}},
+      {"TemHumPage", {{1, 0xFF38}, {0, 0x0257}}, {1010, 1013}, {{1014, "-20.0"}, {1012, "59.9"}},
        {Read(1), Read(0)}},
-      {"TemHumPage", Make<TemHumPage>(), {{1, 0}}, {1010}, {{1014, "0.0"}}, {Read(1)}},
-      {"DewTemPage", Make<DewTemPage>(), {{1, 0xFFF6}, {2, 215}}, {1629, 1630}, {{1626, "-1.0"}, {1627, "21.5"}},
+      {"TemHumPage", {{1, 0}}, {1010}, {{1014, "0.0"}}, {Read(1)}},
+      {"DewTemPage", {{1, 0xFFF6}, {2, 215}}, {1629, 1630}, {{1626, "-1.0"}, {1627, "21.5"}},
        {Read(1), Read(2)}},
-      {"Illum20WPage", Make<Illum20WPage>(), {{2, 0x00030D40}, {6, 2000}}, {1046, 1047},
+      {"Illum20WPage", {{2, 0x00030D40}, {6, 2000}}, {1046, 1047},
        {{1044, "200000"}, {1045, "2000"}}, {Read(2, 2), Read(6)}},
-      {"Illum6WPage", Make<Illum6WPage>(), {{6, 65535}}, {1042}, {{1041, "65535"}}, {Read(6)}},
-      {"WindSpeedPage", Make<WindSpeedPage>(), {{0, 0x0096}}, {1246}, {{1245, "15.0"}}, {Read(0)}},
+      {"Illum6WPage", {{6, 65535}}, {1042}, {{1041, "65535"}}, {Read(6)}},
+      {"WindSpeedPage", {{0, 0x0096}}, {1246}, {{1245, "15.0"}}, {Read(0)}},
   });
 }
 
 TEST(ClimatePages, KanbanSetUpWritesTenthsTruncated) {
-  PageOnSim t("TemHumKanbanPage", Make<TemHumKanbanPage>());
+  PageOnLine t("TemHumKanbanPage");
   const std::pair<const char*, uint16_t> cases[] = {{"35.5", 0x0163}, {"-5", 0xFFCE}, {"12.34", 123}};
   for (const auto& [text, raw] : cases) {
-    t.page->Edit(1408)->setText(QString::fromLatin1(text));
+    t.Set(1408, text);
     t.Click(1399);
     EXPECT_EQ(t.line.TakeRequests(), std::vector<Request>{Write(0x0030, raw)}) << text;
     EXPECT_EQ(t.line.Sim().GetRegister(0x0030), raw) << text;
@@ -49,19 +46,18 @@ TEST(ClimatePages, KanbanSetUpWritesTenthsTruncated) {
 TEST(ClimatePages, AlarmStatusCodesPerPage) {
   const struct {
     const char* profile;
-    Factory make;
     uint16_t reg;
     int edit, inquire;
-    std::vector<std::pair<uint16_t, QString>> shown;
+    std::vector<std::pair<uint16_t, std::string>> shown;
   } cases[] = {
-      {"WaterLeakPage", Make<WaterLeakPage>(), 2, 1028, 1029, {{1, "Normal"}, {2, "Warning"}, {0, "err"}, {3, "err"}}},
-      {"SmokePage", Make<SmokePage>(), 3, 1019, 1020, {{0, "Normal"}, {1, "Warning"}, {2, "err"}, {0xFFFF, "err"}}},
-      {"InfraredPage", Make<InfraredPage>(), 3, 1025, 1026,
+      {"WaterLeakPage", 2, 1028, 1029, {{1, "Normal"}, {2, "Warning"}, {0, "err"}, {3, "err"}}},
+      {"SmokePage", 3, 1019, 1020, {{0, "Normal"}, {1, "Warning"}, {2, "err"}, {0xFFFF, "err"}}},
+      {"InfraredPage", 3, 1025, 1026,
        {{0, "Normal"}, {1, "Warning"}, {2, "err"}, {0xFFFF, "err"}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.profile);
-    PageOnSim t(c.profile, c.make);
+    PageOnLine t(c.profile);
     for (const auto& [raw, text] : c.shown) {
       t.line.Sim().SetRegister(c.reg, raw);
       t.Click(c.inquire);
@@ -76,114 +72,17 @@ TEST(ClimatePages, AlarmStatusCodesPerPage) {
   }
 }
 
-TEST(ClimatePages, WindDirectionNamedByLowByteKeepsTheLastAfterAFailedRead) {
-  PageOnSim t("WindDirectionPage", Make<WindDirectionPage>());
-  auto& wind = static_cast<WindDirectionPage&>(*t.page);
-  EXPECT_EQ(wind.DirectionName(), "Wind Direction");
-  const struct {
-    uint16_t raw;
-    QString shown, name;
-    int icon;
-  } cases[] = {{3, "3", "Southeast Wind", 165}, {8, "8", "Illegal", 160},    {0x0102, "258", "East Wind", 164},
-               {0x0100, "256", "North Wind", 160},   {4, "4", "Southerly Wind", 159}, {0x00FF, "255", "Illegal", 160},
-               {1, "1", "Northeasterly Wind", 166}, {7, "7", "Northwest Wind", 163}};
-  for (const auto& c : cases) {
-    t.line.Sim().SetRegister(0x0000, c.raw);
-    t.line.Sim().SetRegister(0x0001, 99);
-    t.Click(1242);
-    EXPECT_EQ(t.Text(1243), c.shown);
-    EXPECT_EQ(t.Text(1056), "99");
-    EXPECT_EQ(wind.DirectionName(), c.name) << c.raw;
-    EXPECT_EQ(wind.DirectionIcon(), c.icon) << c.raw;
-  }
-  // A failed read names no direction that was never read: the last one stays.
-  t.line.Sim().SetRegister(0x0000, 2);
-  t.Click(1242);
-  t.line.TakeBoxes();
-  t.line.Sim().AddFault({.kind = sim::FaultKind::Silence, .count = sim::kAlways});
-  t.Click(1242);
-  EXPECT_EQ(t.Text(1243), "");
-  EXPECT_EQ(wind.DirectionName(), "East Wind");
-  EXPECT_EQ(wind.DirectionIcon(), 164);
-  const Box format{"Read format error!", "Warning", MessageIcon::Exclamation};
-  EXPECT_EQ(t.line.TakeBoxes(), (std::vector<Box>{format, format}));
-
-  // The eight compass icons are drawn, each its own.
-  std::vector<QImage> icons;
-  for (int icon = 159; icon <= 166; ++icon) {
-    icons.push_back(WindDirectionPage::CompassIcon(icon, 32).toImage());
-    int painted = 0;
-    for (int y = 0; y < 32; ++y)
-      for (int x = 0; x < 32; ++x) painted += qAlpha(icons.back().pixel(x, y)) > 0;
-    EXPECT_GT(painted, 300) << icon;
-    for (size_t i = 0; i + 1 < icons.size(); ++i) EXPECT_NE(icons[i], icons.back()) << icon;
-  }
-}
-
-// Each page's poll (the exact requests, into which fields) and its real-time box: ticked with
-// the port open it locks the buttons; with the port closed it unticks with the page's own
-// words and the poll empties the fields, silently but on the display board. The one page
-// without a port test stays ticked.
-TEST(ClimatePages, PollAndRealTimeBoxOfEveryPage) {
-  const std::string serial = "Please open the serial port first!";
-  const struct {
-    const char* profile;
-    Factory make;
-    std::vector<Request> requests;
-    std::vector<int> fields;
-    int box, buttons;
-    std::string message;  // empty: no port test
-    bool pollSaysWhy = false;
-  } cases[] = {
-      {"TemperaturePage", Make<TemperaturePage>(), {Read(1)}, {1009}, 1011, 1, serial},
-      {"TemHumPage", Make<TemHumPage>(), {Read(1), Read(0)}, {1014, 1012}, 1015, 2, serial},
-      {"TemHumKanbanPage", Make<TemHumKanbanPage>(), {Read(1), Read(0)}, {1407, 1054}, 1398, 18, serial, true},
-      {"DewTemPage", Make<DewTemPage>(), {Read(1), Read(0), Read(2)}, {1626, 1625, 1627}, 1631, 3, serial},
-      {"WaterLeakPage", Make<WaterLeakPage>(), {Read(2)}, {1028}, 1030, 1, serial},
-      {"SmokePage", Make<SmokePage>(), {Read(3)}, {1019}, 1021, 1, serial},
-      {"InfraredPage", Make<InfraredPage>(), {Read(3)}, {1025}, 1027, 1, "Please open the seiral port first!"},
-      {"Illum6WPage", Make<Illum6WPage>(), {Read(6)}, {1041}, 1043, 1, serial},
-      {"Illum20WPage", Make<Illum20WPage>(), {Read(2, 2), Read(6)}, {1044, 1045}, 1048, 2, serial},
-      {"Illum6WTemHumPage", Make<Illum6WTemHumPage>(), {Read(1), Read(0), Read(6)}, {1031, 1012, 1014}, 1033, 3,
-       serial},
-      {"Illum20WTemHumPage", Make<Illum20WTemHumPage>(), {Read(1), Read(0), Read(2, 2), Read(6)},
-       {1034, 1035, 1036, 1016}, 1040, 4, ""},
-      {"WindDirectionPage", Make<WindDirectionPage>(), {Read(0), Read(1)}, {1243, 1056}, 1244, 1, serial},
-      {"WindSpeedPage", Make<WindSpeedPage>(), {Read(0)}, {1245}, 1247, 1, serial},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.profile);
-    PageOnSim t(c.profile, c.make);
-    const auto buttons = t.page->findChildren<QPushButton*>();
-    ASSERT_EQ(static_cast<int>(buttons.size()), c.buttons);
-    QCheckBox* box = t.page->RealTimeCheckBox();
-    ASSERT_EQ(box->objectName(), QString::number(c.box));
-    auto buttonsEnabled = [&](bool on) {
-      for (QPushButton* b : buttons) EXPECT_EQ(b->isEnabled(), on) << b->objectName().toStdString();
-    };
-
-    t.page->RealTimePoll();
-    EXPECT_EQ(t.line.TakeRequests(), c.requests);
-    for (int field : c.fields) EXPECT_FALSE(t.Text(field).isEmpty()) << field;
-    box->click();
-    EXPECT_TRUE(box->isChecked());
-    buttonsEnabled(false);
-    box->click();
-    buttonsEnabled(true);
-    EXPECT_TRUE(t.line.TakeBoxes().empty());
-
-    t.line.GetLink().ClosePort();
-    t.page->RealTimePoll();
-    for (int field : c.fields) EXPECT_EQ(t.Text(field), "") << field;
-    const Box notOpen{"Serial port not open!", "Warning", MessageIcon::Exclamation};
-    EXPECT_EQ(t.line.TakeBoxes(), c.pollSaysWhy ? (std::vector<Box>{notOpen, notOpen}) : (std::vector<Box>{}));
-    EXPECT_TRUE(t.line.TakeRequests().empty());
-    box->click();
-    EXPECT_EQ(box->isChecked(), c.message.empty());
-    buttonsEnabled(!c.message.empty());
-    const std::vector<Box> says{{c.message, "Warning", MessageIcon::Exclamation}};
-    EXPECT_EQ(t.line.TakeBoxes(), c.message.empty() ? std::vector<Box>{} : says);
-  }
+// The low byte of register 0 as shown names the wind; an empty field (a failed read) names
+// nothing, so the last direction read stays named.
+TEST(ClimatePages, WindDirectionByTheLowByteOfWhatRegisterZeroShows) {
+  EXPECT_FALSE(WindShown(""));
+  EXPECT_STREQ(WindShown("0")->name, "North Wind");
+  EXPECT_STREQ(WindShown("258")->name, "East Wind");  // 0x0102
+  EXPECT_EQ(WindShown("258")->icon, 164);
+  EXPECT_STREQ(WindShown("7")->name, "Northwest Wind");
+  EXPECT_STREQ(WindShown("8")->name, "Illegal");
+  EXPECT_EQ(WindShown("8")->icon, kNorthIcon);
+  EXPECT_STREQ(LookupWind(4).name, "Southerly Wind");
 }
 
 }  // namespace
