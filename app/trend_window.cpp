@@ -10,6 +10,9 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStaticText>
+#include <QStyledItemDelegate>
+#include <map>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -19,7 +22,6 @@
 #include "app/framework/device_page.h"
 
 namespace tamsu {
-
 namespace {
 
 // Twenty colours that stay apart on white; past them the curves repeat them dashed.
@@ -68,6 +70,31 @@ QString TimeText(int64_t ms, const QString& format) {
 }
 
 }  // namespace
+
+// The list's numbers, right-aligned, drawn from laid-out text kept per cell: a poll changes the
+// latest value of every row, and the style's general item drawing would lay each cell out anew.
+class NumberDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    const QString text = index.data(Qt::DisplayRole).toString();
+    QStaticText& cell = cells_[{index.row(), index.column()}];
+    if (cell.text() != text) {
+      cell.setText(text);
+      cell.setTextFormat(Qt::PlainText);
+      cell.prepare(QTransform(), option.font);
+    }
+    const double margin = option.fontMetrics.averageCharWidth() / 2.0 + 2;
+    const QSizeF size = cell.size();
+    painter->setPen(option.palette.color(QPalette::Text));
+    painter->drawStaticText(QPointF(option.rect.right() - margin - size.width(),
+                                    option.rect.top() + (option.rect.height() - size.height()) / 2),
+                            cell);
+  }
+
+ private:
+  mutable std::map<std::pair<int, int>, QStaticText> cells_;
+};
 
 // The plot: the panels' value axes at the left, the shared time axis at the foot, the curves.
 // A sample without a value ends a line; a lone sample between two gaps is drawn as a dot. Only
@@ -139,7 +166,7 @@ class TrendPlot : public QWidget {
       const int64_t from = timeAt(area.left() - 6), to = timeAt(area.right() + 6);
       for (size_t k : panel.series) {
         const TrendSeries& s = all[k];
-        QPen pen(Colour(k), 1.5);
+        QPen pen(Colour(k), 1.0);
         if (k >= kColours) pen.setStyle(Qt::DashLine);
         painter.setPen(pen);
         painter.setBrush(Colour(k));
@@ -148,13 +175,37 @@ class TrendPlot : public QWidget {
           else if (line_.size() > 1) painter.drawPolyline(line_.data(), static_cast<int>(line_.size()));
           line_.clear();
         };
+        // Samples that fall in one pixel column are drawn as one stroke from their least to
+        // their greatest: the same picture with at most four points a column, not dozens.
+        double column = 0, columnX = 0, firstY = 0, lowY = 0, highY = 0, lastY = 0;
+        int inColumn = 0;
+        const auto closeColumn = [&] {
+          if (inColumn == 0) return;
+          line_.push_back({columnX, firstY});
+          if (inColumn > 2) line_.push_back({columnX, lowY}), line_.push_back({columnX, highY});
+          if (inColumn > 1) line_.push_back({columnX, lastY});
+          inColumn = 0;
+        };
         const size_t first = s.LowerBound(from);
         for (size_t i = first > 0 ? first - 1 : 0; i < s.Size(); ++i) {
           const TrendSample& sample = s.At(i);
-          if (sample.value) line_.push_back({w.X(sample.ms), r.bottom() - (*sample.value - axis.low) * yScale});
-          else flush();
+          if (sample.value) {
+            const double x = w.X(sample.ms), y = r.bottom() - (*sample.value - axis.low) * yScale;
+            if (inColumn > 0 && std::floor(x) == column) {
+              lowY = std::min(lowY, y), highY = std::max(highY, y), lastY = y;
+              ++inColumn;
+            } else {
+              closeColumn();
+              column = std::floor(x), columnX = x, firstY = lowY = highY = lastY = y;
+              inColumn = 1;
+            }
+          } else {
+            closeColumn();
+            flush();
+          }
           if (sample.ms > to) break;
         }
+        closeColumn();
         flush();
       }
       painter.restore();
@@ -243,6 +294,8 @@ TrendWindow::TrendWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   for (int c : {kLatest, kMin, kMax}) seriesList_->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
   seriesList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   seriesList_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+  auto* numbers = new NumberDelegate(seriesList_);
+  for (int c : {kLatest, kMin, kMax}) seriesList_->setItemDelegateForColumn(c, numbers);
   connect(seriesList_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
     if (column == kName)
       SetSeriesShown(static_cast<size_t>(seriesList_->indexOfTopLevelItem(item)), item->checkState(kName) == Qt::Checked);
@@ -603,7 +656,8 @@ void TrendWindow::UpdateList(bool fit) {
   if (seriesList_->headerItem()->text(kLatest) != header) seriesList_->headerItem()->setText(kLatest, header);
   const QSignalBlocker blocker(seriesList_);
   const QFontMetrics metrics(seriesList_->font());
-  std::vector<bool> tight(seriesList_->columnCount(), fit);
+  const int margin = 2 * metrics.averageCharWidth();
+  bool grown = false;
   for (size_t k = 0; k < model_.All().size(); ++k) {
     QTreeWidgetItem* item = seriesList_->topLevelItem(static_cast<int>(k));
     if (!item) break;
@@ -612,21 +666,24 @@ void TrendWindow::UpdateList(bool fit) {
     for (int c = 0; c < row.size(); ++c) {
       if (item->text(c + 1) == row[c]) continue;
       item->setText(c + 1, row[c]);
-      if (metrics.horizontalAdvance(row[c]) + 2 * metrics.averageCharWidth() > seriesList_->columnWidth(c + 1))
-        tight[static_cast<size_t>(c + 1)] = true;
+      const int need = metrics.horizontalAdvance(row[c]) + margin;
+      if (need > seriesList_->columnWidth(c + 1)) {
+        seriesList_->setColumnWidth(c + 1, need);
+        grown = true;
+      }
     }
   }
-  if (std::find(tight.begin(), tight.end(), true) == tight.end()) return;
-  // Wide enough for what it holds, so no value is cut; it only grows while the window is open.
-  int width = 2 * seriesList_->frameWidth() + 4;
-  for (int c = 0; c < seriesList_->columnCount(); ++c) {
-    if (tight[static_cast<size_t>(c)]) {
+  if (fit) {
+    for (int c = 0; c < seriesList_->columnCount(); ++c) {
       const int before = seriesList_->columnWidth(c);
       seriesList_->resizeColumnToContents(c);
-      if (seriesList_->columnWidth(c) < before) seriesList_->setColumnWidth(c, before);
+      seriesList_->setColumnWidth(c, std::max(before, seriesList_->columnWidth(c) + (c == kName ? 0 : margin)));
     }
-    width += seriesList_->columnWidth(c);
   }
+  if (!fit && !grown) return;
+  // Wide enough for what it holds, so no value is cut; it only grows while the window is open.
+  int width = 2 * seriesList_->frameWidth() + 4;
+  for (int c = 0; c < seriesList_->columnCount(); ++c) width += seriesList_->columnWidth(c);
   if (seriesList_->verticalScrollBar()->isVisible()) width += seriesList_->verticalScrollBar()->width();
   if (width > seriesList_->minimumWidth()) seriesList_->setFixedWidth(width);
 }
