@@ -86,7 +86,9 @@ class NumberDelegate : public QStyledItemDelegate {
     }
     const double margin = option.fontMetrics.averageCharWidth() / 2.0 + 2;
     const QSizeF size = cell.size();
-    painter->setPen(option.palette.color(QPalette::Text));
+    const bool selected = option.state & QStyle::State_Selected;
+    if (selected) painter->fillRect(option.rect, option.palette.brush(QPalette::Highlight));
+    painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
     painter->drawStaticText(QPointF(option.rect.right() - margin - size.width(),
                                     option.rect.top() + (option.rect.height() - size.height()) / 2),
                             cell);
@@ -446,6 +448,9 @@ void TrendWindow::ScheduleRefresh() {
 void TrendWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   viewDecided_ = false;  // opened again: the view fits what is ticked now
+  hoverMs_.reset();
+  hoverSeries_.reset();
+  hoverLabel_->clear();
   Refresh();
 }
 
