@@ -145,8 +145,8 @@ class TrendPlot : public QWidget {
         painter.drawLine(QPointF(r.left(), y), QPointF(r.right(), y));
         if (labelsTouched) {
           painter.setPen(text);
-          const QRectF box(0, y - metrics.height() / 2, r.left() - 5, metrics.height());
-          painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, QString::number(v, 'f', panel.labelDecimals));
+          const QStaticText& label = Text(QString::number(v, 'f', panel.labelDecimals));
+          painter.drawStaticText(QPointF(r.left() - 5 - label.size().width(), y - label.size().height() / 2), label);
         }
       }
       painter.setPen(grid);
@@ -214,17 +214,20 @@ class TrendPlot : public QWidget {
 
       // A strip names its series in its corner, over the curve.
       if (w.stacked_ && panel.series.size() == 1 && labelsTouched) {
-        const QString name = QString::fromStdString(all[panel.series.front()].Name());
-        const QRectF box(r.left() + 2, r.top() + 1, metrics.horizontalAdvance(name) + 6, metrics.height());
+        const QStaticText& name = Text(QString::fromStdString(all[panel.series.front()].Name()));
+        const QRectF box(r.left() + 2, r.top() + 1, name.size().width() + 6, name.size().height());
         painter.fillRect(box, QColor(255, 255, 255, 200));
         painter.setPen(Colour(panel.series.front()).darker(130));
-        painter.drawText(box, Qt::AlignCenter, name);
+        painter.drawStaticText(box.topLeft() + QPointF(3, 0), name);
       }
     }
 
     if (area.bottom() > w.plotRect_.bottom()) {
       painter.setPen(text);
-      for (const TrendWindow::TimeLabel& label : w.timeLabels_) painter.drawText(label.rect, Qt::AlignCenter, label.text);
+      for (const TrendWindow::TimeLabel& label : w.timeLabels_) {
+        const QStaticText& t = Text(label.text);
+        painter.drawStaticText(label.rect.center() - QPointF(t.size().width(), t.size().height()) / 2, t);
+      }
     }
 
     // The pointer: a line at its time and a ring on every curve there.
@@ -248,7 +251,21 @@ class TrendPlot : public QWidget {
   }
 
  private:
+  // The axes' and strips' texts, laid out once: a redraw of the stacked view draws dozens.
+  const QStaticText& Text(const QString& text) {
+    if (texts_.size() > 1000) texts_.clear();
+    auto it = texts_.find(text);
+    if (it == texts_.end()) {
+      QStaticText laidOut(text);
+      laidOut.setTextFormat(Qt::PlainText);
+      laidOut.prepare(QTransform(), font());
+      it = texts_.emplace(text, std::move(laidOut)).first;
+    }
+    return it->second;
+  }
+
   TrendWindow& window_;
+  std::map<QString, QStaticText> texts_;
   std::vector<QPointF> line_;  // the run being drawn, kept to spare an allocation per paint
 };
 
@@ -369,6 +386,7 @@ void TrendWindow::Follow(DevicePage* page, const QString& caption) {
 }
 
 void TrendWindow::AddListEntry(size_t index) {
+  listFitted_ = false;
   const QSignalBlocker blocker(seriesList_);
   QPixmap swatch(12, 12);
   swatch.fill(Colour(index));
@@ -528,7 +546,7 @@ void TrendWindow::Refresh() {
   for (size_t k = 0; k < model_.All().size() && k < spans_.size(); ++k) spans_[k] = model_.All()[k].Span(from_, to_);
   ChooseView();
   LayOut();
-  UpdateList(true);
+  UpdateList(!listFitted_);
   plot_->update();
 }
 
@@ -685,6 +703,7 @@ void TrendWindow::UpdateList(bool fit) {
       seriesList_->setColumnWidth(c, std::max(before, seriesList_->columnWidth(c) + (c == kName ? 0 : margin)));
     }
   }
+  if (fit) listFitted_ = true;
   if (!fit && !grown) return;
   // Wide enough for what it holds, so no value is cut; it only grows while the window is open.
   int width = 2 * seriesList_->frameWidth() + 4;

@@ -131,6 +131,7 @@ class TrendWindow : public QWidget {
   int64_t from_ = 0, to_ = 0;
   int64_t drawnUpTo_ = 0;  // the newest sample drawn
   bool refreshPending_ = false;
+  bool listFitted_ = false;  // the list's columns measured for the entries it has
 
   bool stacked_ = false;
   bool viewChosen_ = false;   // the user picked the view
