@@ -584,6 +584,13 @@ void TrendWindow::LayOut() {
       span->low = std::min(span->low, spans_[k]->low);
       span->high = std::max(span->high, spans_[k]->high);
     }
+    // Headroom on both sides, so a reading a little past the span so far does not lay the
+    // panels out again at once (eighteen strips would do so nearly every poll).
+    if (span) {
+      const double headroom = (span->high - span->low) * 0.15;
+      span->low -= headroom;
+      span->high += headroom;
+    }
     panel.axis = span ? NiceAxisFor(*span) : NiceAxis{};
     panel.rect = QRectF(0, top + static_cast<double>(p) * (each + kStripGap), 0, each);
     // Labels on every n-th line (n round), as many as stand a line apart in the panel's height;
