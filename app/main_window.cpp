@@ -19,6 +19,8 @@
 #include <QShortcut>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolButton>
+#include <QHBoxLayout>
 #include <algorithm>
 #include <vector>
 
@@ -132,6 +134,7 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
   AddLineTrafficAction();
   link_.SetObserver(&traffic_);
   AddTrendAndRecordActions();
+  setFixedSize(du.Size(473, 397) + QSize(0, BuildStatusLine()));
 
   RefreshPortList();
   if (portList_->count() > 0) portList_->setCurrentIndex(0);
@@ -394,6 +397,35 @@ void MainWindow::AddTrendAndRecordActions() {
     if (auto* host = qobject_cast<CategoryHost*>(categories_->Page(i)))
       connect(host->Tabs(), &QTabWidget::currentChanged, this, &MainWindow::FollowShownPage);
   FollowShownPage();
+}
+
+// The foot of the window: a status text (what the line is doing) and the tool's own windows,
+// so they are found without the right-click menu. Returns the height it adds to the window.
+int MainWindow::BuildStatusLine() {
+  const DialogUnits du(font());
+  auto* line = new QWidget(this);
+  line->setObjectName(QStringLiteral("statusLine"));
+  auto* row = new QHBoxLayout(line);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(du.X(4));
+  statusText_ = new QLabel(line);
+  statusText_->setObjectName(QStringLiteral("statusText"));
+  statusText_->setAccessibleName(QStringLiteral("Status"));
+  row->addWidget(statusText_, 1);
+  for (const char* name : {"lineTrafficAction", "trendAction", "saveRecordAction"}) {
+    QAction* action = findChild<QAction*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
+    if (!action) continue;
+    action->setToolTip(QStringLiteral("%1 (%2)").arg(action->text(), action->shortcut().toString(QKeySequence::NativeText)));
+    auto* button = new QToolButton(line);
+    button->setDefaultAction(action);  // its text, tooltip and click are the menu entry's
+    button->setAutoRaise(true);
+    button->setObjectName(QString::fromLatin1(name).replace(QStringLiteral("Action"), QStringLiteral("Button")));
+    button->setAccessibleName(action->text());
+    row->addWidget(button);
+  }
+  const int height = line->sizeHint().height();
+  line->setGeometry(du.X(7), du.Y(392), du.X(459), height);
+  return height;
 }
 
 void MainWindow::FollowShownPage() {

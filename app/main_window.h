@@ -17,6 +17,7 @@
 #include "modbus/line_record.h"
 #include "modbus/modbus_master.h"
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
@@ -89,6 +90,7 @@ class MainWindow : public QWidget {
   DeviceSettings Settings();
   bool OwnControlHasFocus() const;
   void AddTrendAndRecordActions();
+  int BuildStatusLine();
   void FollowShownPage();
   std::optional<CommissioningRecord> CurrentRecord() const;
 
@@ -112,6 +114,7 @@ class MainWindow : public QWidget {
   QTimer* timer1_ = nullptr;
   QTimer* timer5_ = nullptr;
   TrendWindow* trend_ = nullptr;
+  QLabel* statusText_ = nullptr;  // what the line is doing, at the window's foot
   QString recordFolder_;  // where the last record went, for the next one (this run only)
   std::string typedNetworkPort_;  // the address last given in "Network port…" (this run)
   std::string lastPortPath_;      // the entry to go back to when "Network port…" is cancelled
