@@ -1,10 +1,12 @@
-# The layers' includes point one way: the core (serial/, modbus/) knows no Qt and nothing above
-# it; the page framework knows no page and no application; pages know the framework, never the
-# application. Run as: cmake -DROOT=<source dir> -P check_layers.cmake
+# The layers' includes point one way: the core (serial/, modbus/, device/) knows no Qt and
+# nothing above it; the command-line tool knows no Qt and no window; the page framework knows
+# no page and no application; pages know the framework, never the application.
+# Run as: cmake -DROOT=<source dir> -P check_layers.cmake
 set(rules
-  "serial|modbus:^#include <Q|\"app/|\"pages/|\"sim/"
+  "serial|modbus|device:^#include <Q|\"app/|\"pages/|\"sim/"
   "app/framework:\"app/[a-z_]+\\.h\"|\"pages/"
-  "pages:\"app/[a-z_]+\\.h\"")
+  "pages:\"app/[a-z_]+\\.h\""
+  "cli:^#include <Q|\"app/|\"sim/")
 set(failures "")
 foreach(rule ${rules})
   string(REPLACE ":" ";" parts "${rule}")

@@ -1,0 +1,34 @@
+// What a subcommand prints: rows of named columns, as aligned text, CSV or JSON.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/options.h"
+
+namespace tamsu::cli {
+
+struct Table {
+  std::vector<std::string> columns;
+  std::vector<std::vector<std::string>> rows;
+
+  void Add(std::vector<std::string> row) { rows.push_back(std::move(row)); }
+};
+
+// Text: the rows in aligned columns, no header. CSV: a header line, then the rows. JSON: an
+// array of objects keyed by the column names.
+void Print(const Table& table, Format format, std::ostream& out);
+// One row of a stream (a poll's tick): a text or CSV line, or one JSON object on its own line
+// (JSON Lines). `header` prints the CSV header first.
+void PrintLine(const Table& table, const std::vector<std::string>& row, Format format, bool header,
+               std::ostream& out);
+
+std::string CsvCell(std::string_view text);
+std::string JsonString(std::string_view text);
+
+// A message box's text on one line: its line breaks become spaces.
+std::string OneLine(std::string_view text);
+
+}  // namespace tamsu::cli
