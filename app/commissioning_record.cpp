@@ -4,7 +4,7 @@
 #include <QSaveFile>
 #include <utility>
 
-#include "app/trend_model.h"
+#include "device/field_text.h"
 
 namespace tamsu {
 
@@ -12,22 +12,7 @@ namespace {
 
 constexpr char kHeader[] = "Date and time,Port,Slave address,Baud rate,Page,Caption,Value,Unit";
 
-// One cell: quoted where a separator, a quote or a line break would otherwise split it, and a
-// text that a spreadsheet would take for a formula kept as text. Numbers stay as they are, so
-// "-10.0" is still a number.
-std::string Cell(const QString& value) {
-  std::string text = value.trimmed().toStdString();
-  const bool formula = !text.empty() && std::string_view("=+-@").find(text.front()) != std::string_view::npos &&
-                       !ShownNumber(text);
-  if (formula) text.insert(text.begin(), '\'');
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + '"';
-}
+std::string Cell(const QString& value) { return RecordCell(value.toStdString()); }
 
 }  // namespace
 
