@@ -92,6 +92,7 @@ void Usage(std::ostream& out) {
          "  --address N     the slave address (default: what a scan finds)\n"
          "  --baud B        the line's baud rate (default: what a scan finds)\n"
          "  --format F      text (default), csv or json\n"
+         "  --timing        at the end, the exchanges and the time spent waiting for the line\n"
          "  -h, --help      this help; COMMAND --help for a command's\n"
          "  --version       the version\n\n"
          "Exit status: 0 success, 1 the port, the device or a file failed, 2 a wrong command line\n"
@@ -107,7 +108,7 @@ void CommandUsage(const Command& command, std::ostream& out) {
 
 // Options that do not belong to the command are an error, not silently ignored.
 void CheckOptions(const Command& command, const Options& options) {
-  static const std::vector<std::string> shared = {"help", "version", "format"};
+  static const std::vector<std::string> shared = {"help", "version", "format", "timing"};
   static const std::vector<std::string> line = {"port", "address", "baud"};
   for (const std::string& name : options.given) {
     const auto in = [&](const std::vector<std::string>& names) {

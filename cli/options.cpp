@@ -17,7 +17,7 @@ const std::map<std::string, Takes, std::less<>>& Known() {
       {"help", Takes::Nothing},   {"version", Takes::Nothing}, {"port", Takes::Value},
       {"address", Takes::Value},  {"baud", Takes::Value},      {"format", Takes::Value},
       {"as", Takes::Value},       {"interval", Takes::Value},  {"count", Takes::Value},
-      {"record", Takes::Value},   {"auto", Takes::Nothing},
+      {"record", Takes::Value},   {"auto", Takes::Nothing},    {"timing", Takes::Nothing},
   };
   return known;
 }
@@ -52,6 +52,8 @@ void Apply(Options& options, const std::string& name, const std::string& value) 
   } else if (name == "record") {
     if (value.empty()) throw UsageError("--record needs a file");
     options.record = value;
+  } else if (name == "timing") {
+    options.timing = true;
   } else if (name == "auto") {
     options.autoNext = true;
   }

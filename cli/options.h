@@ -32,6 +32,7 @@ struct Options {
   std::optional<int> address;
   std::optional<uint32_t> baud;
   Format format = Format::Text;
+  bool timing = false;  // the time spent waiting for the line, on standard error at the end
 
   std::optional<std::string> as;      // raw
   std::optional<double> interval;     // poll, provision --auto: seconds

@@ -1,11 +1,21 @@
 #include "cli/session.h"
 
+#include <cstdio>
+
 #include "cli/output.h"
 #include "cli/ports.h"
 
 namespace tamsu::cli {
 
-Session::Session(const Options& options) : options_(options) {}
+Session::Session(const Options& options) : options_(options) { link_.SetObserver(&clock_); }
+
+Session::~Session() {
+  link_.SetObserver(nullptr);
+  if (options_.timing) {
+    const auto ms = std::chrono::duration<double, std::milli>(clock_.Waited()).count();
+    std::fprintf(stderr, "tamsu-cli: timing: %zu exchanges, %.1f ms waiting for the line\n", clock_.Exchanges(), ms);
+  }
+}
 
 std::string ModeName(ConfigMode mode) {
   switch (mode) {

@@ -2,13 +2,16 @@
 // said, and where the device was found.
 #pragma once
 
+#include <chrono>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/options.h"
 #include "device/baud_scan.h"
 #include "modbus/modbus_master.h"
 #include "modbus/ui.h"
+#include "serial/line_observer.h"
 #include "serial/link.h"
 
 namespace tamsu::cli {
@@ -32,9 +35,34 @@ class CollectingSink : public MessageSink {
   std::vector<Message> messages_;
 };
 
+// How long the exchanges waited for the line: from each request's write to its reply or its
+// time-out.
+class LineClock : public LineObserver {
+ public:
+  void Sent(const uint8_t*, size_t, uint32_t) override { sent_ = Clock::now(); ++exchanges_; }
+  void Received(const uint8_t*, size_t, uint32_t) override { Ended(); }
+  void Discarded(size_t) override {}
+  void TimedOut(std::chrono::milliseconds) override { Ended(); }
+  void Outcome(uint8_t, std::chrono::microseconds) override {}
+
+  Clock::duration Waited() const { return waited_; }
+  size_t Exchanges() const { return exchanges_; }
+
+ private:
+  void Ended() {
+    if (sent_ == Clock::time_point{}) return;
+    waited_ += Clock::now() - sent_;
+    sent_ = {};
+  }
+  Clock::time_point sent_{};
+  Clock::duration waited_{};
+  size_t exchanges_ = 0;
+};
+
 class Session {
  public:
   explicit Session(const Options& options);
+  ~Session();
 
   // Resolves --port (first listed port when none is given) without opening it; a UsageError
   // when it names nothing usable.
@@ -54,11 +82,13 @@ class Session {
   int DeviceAddress() const { return deviceAddress_; }
   uint32_t Baud() const { return baud_; }
   const Message& LastScanMessage() const { return scanMessage_; }
+  const LineClock& Line() const { return clock_; }
 
  private:
   const Options& options_;
   std::string path_;
   Link link_;
+  LineClock clock_;
   ModbusMaster master_{link_};
   CollectingSink sink_;
   DeviceConfig config_;
