@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/framework/app_context.h"
+#include "view/app_context.h"
 
 namespace tamsu {
 

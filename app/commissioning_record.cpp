@@ -31,7 +31,8 @@ std::string RecordCsv(const CommissioningRecord& record) {
                               Cell(record.port) + ',' + Cell(record.address) + ',' + Cell(record.baud) + ',' +
                               Cell(record.page);
   for (const FieldReading& field : record.fields)
-    csv += context + ',' + Cell(field.caption) + ',' + Cell(field.text) + ',' + Cell(field.unit) + "\r\n";
+    csv += context + ',' + Cell(QString::fromStdString(field.caption)) + ',' + Cell(QString::fromStdString(field.text)) +
+           ',' + Cell(QString::fromStdString(field.unit)) + "\r\n";
   return csv;
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/framework/device_page.h"
+#include "view/device_page.h"
 
 namespace tamsu {
 

@@ -4,7 +4,7 @@
 #include <exception>
 #include <memory>
 
-#include "app/framework/app_context.h"
+#include "view/app_context.h"
 #include "app/main_window.h"
 #include "app/qt_message_sink.h"
 #include "serial/link.h"

@@ -26,8 +26,8 @@
 #include "app/commissioning_record.h"
 #include "app/line_traffic_window.h"
 #include "app/trend_window.h"
-#include "app/framework/category_host.h"
-#include "app/framework/dialog_units.h"
+#include "view/category_host.h"
+#include "view/dialog_units.h"
 #include "serial/port_directory.h"
 
 // The resources live in a static library; nothing else would pull them into the program.

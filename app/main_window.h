@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "app/framework/app_context.h"
+#include "view/app_context.h"
 #include "device/baud_scan.h"
 #include "device/device_settings.h"
 #include "modbus/line_record.h"

@@ -20,7 +20,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/framework/device_page.h"
+#include "view/device_page.h"
 
 namespace tamsu {
 
@@ -49,8 +49,8 @@ QColor Colour(size_t index) { return QColor(kPalette[index % kColours]); }
 
 // "Tem" and "℃" name the curve "Tem (℃)"; a unit already in brackets stands as it is.
 std::string SeriesName(const FieldReading& field) {
-  const QString unit = field.unit.trimmed();
-  QString name = field.caption;
+  const QString unit = QString::fromStdString(field.unit).trimmed();
+  QString name = QString::fromStdString(field.caption);
   if (name.isEmpty()) name = unit;
   else if (!unit.isEmpty()) name += unit.startsWith(u'(') ? u' ' + unit : QStringLiteral(" (%1)").arg(unit);
   return name.toStdString();
@@ -290,7 +290,7 @@ void TrendWindow::Sample(int64_t ms) {
       filled.push_back(false);
       AddListEntry(index);
     }
-    const std::string text = field.text.toStdString();
+    const std::string& text = field.text;
     series.Append(ms, ShownNumber(text), ShownDecimals(text));
     filled[index] = true;
   }

@@ -16,7 +16,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/framework/device_page.h"
+#include "view/device_page.h"
 #include "app/trend_model.h"
 
 class QChart;

@@ -24,7 +24,7 @@
 #include <string>
 
 #include "app/categories.h"
-#include "app/framework/category_host.h"
+#include "view/category_host.h"
 #include "app/main_window.h"
 #include "app/trend_window.h"
 #include "sim/simulator.h"

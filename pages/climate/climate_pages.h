@@ -1,100 +1,52 @@
 // The climate pages: temperature and humidity, alarm status, illumination and wind.
 #pragma once
 
-#include <QPixmap>
+#include <cstdint>
+#include <optional>
+#include <string>
 
-#include "app/framework/device_page.h"
-
-class QLabel;
+#include "device/page_model.h"
 
 namespace tamsu {
 
-class TemperaturePage : public DevicePage {
- public:
-  TemperaturePage(AppContext& context, QWidget* parent = nullptr);
+PageDeclaration TemperaturePage();
+
+PageDeclaration TemHumPage();
+
+PageDeclaration TemHumKanbanPage();
+
+PageDeclaration DewTemPage();
+
+PageDeclaration WaterLeakPage();
+
+PageDeclaration SmokePage();
+
+PageDeclaration InfraredPage();
+
+PageDeclaration Illum6WPage();
+
+PageDeclaration Illum20WPage();
+
+PageDeclaration Illum6WTemHumPage();
+
+PageDeclaration Illum20WTemHumPage();
+
+// Two registers; the low byte of register 0 names the wind (its view shows the name and a
+// compass icon).
+PageDeclaration WindDirectionPage();
+
+struct WindDirection {
+  const char* name;
+  int icon;  // resource number of the compass icon
 };
+inline constexpr int kNorthIcon = 160;
+inline constexpr int kWindRegister0 = 1243;  // the field the direction is read from
+// The direction a code stands for ("Illegal" past the eight).
+WindDirection LookupWind(uint8_t code);
+// The direction register 0's field shows; none while it is empty (after a failed read), so the
+// last direction that was read stays named.
+std::optional<WindDirection> WindShown(const std::string& register0);
 
-class TemHumPage : public DevicePage {
- public:
-  TemHumPage(AppContext& context, QWidget* parent = nullptr);
-};
-
-class TemHumKanbanPage : public DevicePage {
- public:
-  TemHumKanbanPage(AppContext& context, QWidget* parent = nullptr);
-};
-
-class DewTemPage : public DevicePage {
- public:
-  DewTemPage(AppContext& context, QWidget* parent = nullptr);
-};
-
-class WaterLeakPage : public DevicePage {
- public:
-  WaterLeakPage(AppContext& context, QWidget* parent = nullptr);
-};
-
-class SmokePage : public DevicePage {
- public:
-  SmokePage(AppContext& context, QWidget* parent = nullptr);
-};
-
-class InfraredPage : public DevicePage {
- public:
-  InfraredPage(AppContext& context, QWidget* parent = nullptr);
-};
-
-class Illum6WPage : public DevicePage {
- public:
-  Illum6WPage(AppContext& context, QWidget* parent = nullptr);
-};
-
-class Illum20WPage : public DevicePage {
- public:
-  Illum20WPage(AppContext& context, QWidget* parent = nullptr);
-};
-
-class Illum6WTemHumPage : public DevicePage {
- public:
-  Illum6WTemHumPage(AppContext& context, QWidget* parent = nullptr);
-};
-
-class Illum20WTemHumPage : public DevicePage {
- public:
-  Illum20WTemHumPage(AppContext& context, QWidget* parent = nullptr);
-};
-
-// Names the wind by the low byte of register 0 and shows its compass icon.
-class WindDirectionPage : public DevicePage {
- public:
-  WindDirectionPage(AppContext& context, QWidget* parent = nullptr);
-
-  struct Direction {
-    const char* name;
-    int icon;  // resource number of the compass icon
-  };
-  static Direction Lookup(uint8_t code);
-  static QPixmap CompassIcon(int icon, int side);
-
-  QString DirectionName() const;
-  int DirectionIcon() const { return icon_; }
-
- protected:
-  void Inquire(int button, bool showErrors) override;
-  void Poll(bool showErrors) override;
-
- private:
-  void ShowDirection();
-  void SetIcon(int icon);
-
-  QLabel* iconLabel_;
-  QLabel* nameLabel_;
-  int icon_ = 0;
-};
-
-class WindSpeedPage : public DevicePage {
- public:
-  WindSpeedPage(AppContext& context, QWidget* parent = nullptr);
-};
+PageDeclaration WindSpeedPage();
 
 }  // namespace tamsu

@@ -8,8 +8,8 @@ namespace {
 ReadOp Tenths(uint16_t reg) { return Signed(reg, 0.1, 1); }
 }  // namespace
 
-Illum6WPage::Illum6WPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration Illum6WPage() {
+  return {
         .name = "Illum6WPage",
         .rows = {
           {.caption = "Illumination", .unit = "Lux", .edit = 1041, .inquire = 1042, .read = Unsigned(0x0006)},
@@ -18,10 +18,11 @@ Illum6WPage::Illum6WPage(AppContext& context, QWidget* parent)
         .notices = {{"Notice:", " The details of the device range 0-65535LUX, refer to the instruction "
                                 "manual for details. Otherwise, it will cause measurement results."}},
         .poll = {1041},
-      }, parent) {}
+      };
+}
 
-Illum20WPage::Illum20WPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration Illum20WPage() {
+  return {
         .name = "Illum20WPage",
         .rows = {
           {.caption = "Illumination", .unit = "Lux", .edit = 1044, .inquire = 1046, .read = Unsigned32(0x0002)},
@@ -31,10 +32,11 @@ Illum20WPage::Illum20WPage(AppContext& context, QWidget* parent)
         .notices = {{"Please notice：", " The details of the device range 0-200000LUX,refer to the instruction "
                                        "manual for details. Otherwise, it will cause measurement results."}},
         .poll = {1044, 1045},
-      }, parent) {}
+      };
+}
 
-Illum6WTemHumPage::Illum6WTemHumPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration Illum6WTemHumPage() {
+  return {
         .name = "Illum6WTemHumPage",
         .rows = {
           {.caption = "Temperature", .unit = "℃", .edit = 1031, .inquire = 1032, .read = Tenths(0x0001)},
@@ -45,11 +47,12 @@ Illum6WTemHumPage::Illum6WTemHumPage(AppContext& context, QWidget* parent)
         .notices = {{"Notice：", " The details of the device range 0-65535LUX, refer to the instruction "
                                 "manual for details. Otherwise, it will cause measurement results."}},
         .poll = {1031, 1012, 1014},
-      }, parent) {}
+      };
+}
 
 // Its box makes no port test: ticked with the port closed, each poll empties the fields.
-Illum20WTemHumPage::Illum20WTemHumPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration Illum20WTemHumPage() {
+  return {
         .name = "Illum20WTemHumPage",
         .rows = {
           {.caption = "Temperature", .unit = "℃", .edit = 1034, .inquire = 1037, .read = Tenths(0x0001)},
@@ -61,6 +64,7 @@ Illum20WTemHumPage::Illum20WTemHumPage(AppContext& context, QWidget* parent)
         .notices = {{"Notice：", " The details of the device range 0-200000LUX, refer to the instruction "
                                 "manual for details. Otherwise, it will cause measurement results."}},
         .poll = {1034, 1035, 1036, 1016},
-      }, parent) {}
+      };
+}
 
 }  // namespace tamsu

@@ -7,18 +7,19 @@ namespace {
 ReadOp Tenths(uint16_t reg) { return Signed(reg, 0.1, 1); }
 }  // namespace
 
-TemperaturePage::TemperaturePage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration TemperaturePage() {
+  return {
         .name = "TemperaturePage",
         .rows = {
           {.caption = "Temperature", .unit = "℃", .edit = 1009, .inquire = 1010, .read = Tenths(0x0001)},
         },
         .realTime = {.id = 1011},
         .poll = {1009},
-      }, parent) {}
+      };
+}
 
-TemHumPage::TemHumPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration TemHumPage() {
+  return {
         .name = "TemHumPage",
         .rows = {
           {.caption = "Temperature", .unit = "℃", .edit = 1014, .inquire = 1010, .read = Tenths(0x0001)},
@@ -26,12 +27,13 @@ TemHumPage::TemHumPage(AppContext& context, QWidget* parent)
         },
         .realTime = {.id = 1015},
         .poll = {1014, 1012},
-      }, parent) {}
+      };
+}
 
 // Measured values and temperature limits on the left, calibration and humidity limits on the
 // right. The display board polls with its messages on.
-TemHumKanbanPage::TemHumKanbanPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration TemHumKanbanPage() {
+  return {
         .name = "TemHumKanbanPage",
         .rows = {
           {.caption = "Temperature", .edit = 1407, .inquire = 1410, .read = Tenths(0x0001)},
@@ -56,11 +58,12 @@ TemHumKanbanPage::TemHumKanbanPage(AppContext& context, QWidget* parent)
         .realTime = {.id = 1398},
         .poll = {1407, 1054},
         .pollShowsErrors = true,
-      }, parent) {}
+      };
+}
 
 // Register 1 is the dew point here, register 2 the air temperature.
-DewTemPage::DewTemPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration DewTemPage() {
+  return {
         .name = "DewTemPage",
         .rows = {
           {.caption = "Hum", .unit = "%RH", .edit = 1625, .inquire = 1628, .read = Tenths(0x0000)},
@@ -69,6 +72,7 @@ DewTemPage::DewTemPage(AppContext& context, QWidget* parent)
         },
         .realTime = {.id = 1631},
         .poll = {1626, 1625, 1627},
-      }, parent) {}
+      };
+}
 
 }  // namespace tamsu

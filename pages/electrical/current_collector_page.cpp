@@ -12,8 +12,8 @@ WriteOp SetAmperes(uint16_t reg) { return WriteScaled(reg, 100); }
 constexpr int kFanCondition = 3001, kPurifierCondition = 3002, kFanCurrent = 3003, kPurifierCurrent = 3004;
 }  // namespace
 
-CurrentCollectorPage::CurrentCollectorPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration CurrentCollectorPage() {
+  return {
         .name = "CurrentCollectorPage",
         .rows = {
           {.caption = "Fan Conditon", .edit = kFanCondition, .inquire = 3011, .read = Unsigned(0x0000)},
@@ -32,6 +32,7 @@ CurrentCollectorPage::CurrentCollectorPage(AppContext& context, QWidget* parent)
         },
         .realTime = {.id = 3030, .testsPort = false, .locks = RealTimeBox::Locks::Nothing, .after = kPurifierCurrent},
         .poll = {kFanCondition, kPurifierCondition, kFanCurrent, kPurifierCurrent},
-      }, parent) {}
+      };
+}
 
 }  // namespace tamsu

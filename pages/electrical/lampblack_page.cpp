@@ -14,13 +14,13 @@ constexpr int kFume = 3101, kParticulate = 3102, kHydrocarbon = 3103;
 // right: column 1), "Set up".
 Row Coefficient(const char* caption, int edit, uint16_t reg, int column) {
   return {.caption = caption, .edit = edit, .inquire = edit + 20, .read = Float32(reg), .setup = edit + 40,
-          .write = WriteFloat(reg), .inquireText = column == 0 ? QStringLiteral("Inqurie") : QStringLiteral("Inquire"),
+          .write = WriteFloat(reg), .inquireText = column == 0 ? "Inqurie" : "Inquire",
           .column = 2 + column};
 }
 }  // namespace
 
-LampblackPage::LampblackPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration LampblackPage() {
+  return {
         .name = "LampblackPage",
         .rows = {
           {.caption = "Fume value:", .unit = "mg/m3", .edit = kFume, .inquire = 3111, .read = Concentration(0x0000)},
@@ -42,6 +42,7 @@ LampblackPage::LampblackPage(AppContext& context, QWidget* parent)
         .poll = {kFume, kParticulate, kHydrocarbon},
         .metrics = {.editWidth = 48, .columnGap = 10, .buttonWidth = 30},
         .bands = {2, 2},  // readings and the version above, the A and B coefficients below
-      }, parent) {}
+      };
+}
 
 }  // namespace tamsu

@@ -14,11 +14,11 @@ ReadOp Tenths(uint16_t reg) { return Signed(reg, 0.1, 1); }
 struct TemHumGas {
   const char* name;
   int list;
-  QStringList items;
+  Texts items;
   bool sortedEditable;  // a sorted list with an edit field
-  QString temCaption, humCaption;
+  std::string temCaption, humCaption;
   int tem, temInquire, hum, humInquire;
-  QString gasCaption;
+  std::string gasCaption;
   int gas, gasInquire;
   ReadOp gasRead;
   int realTime;
@@ -47,8 +47,8 @@ PageDeclaration Declare(const TemHumGas& p) {
 
 }  // namespace
 
-LampPage::LampPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration LampPage() {
+  return {
         .name = "LampPage",
         .rows = {
           {.caption = "Fume", .unit = "mg/m3", .edit = 1053, .inquire = 1054, .read = Signed(0x0000, 0.01, 2)},
@@ -60,27 +60,29 @@ LampPage::LampPage(AppContext& context, QWidget* parent)
         },
         .realTime = {.id = 1064, .disables = {1054}},
         .poll = {1053},
-      }, parent) {}
+      };
+}
 
-TvocPage::TvocPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration TvocPage() {
+  return {
         .name = "TvocPage",
         .rows = {
           {.caption = "TVOC", .unit = "ppb", .edit = 1071, .inquire = 1070, .read = Unsigned(0x0000)},
         },
         .realTime = {.id = 1072, .disables = {1070}},
         .poll = {1071},
-      }, parent) {}
+      };
+}
 
-CoPage::CoPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, Declare({"CoPage", 1236, {"CO", "CO&Tem&Hum"}, false, "Temperature", "Humidity",
-                                   1068, 1065, 1054, 1066, "CO", 1055, 1067, Tenths(0x0002), 1069, true}),
-                 parent) {}
+PageDeclaration CoPage() {
+  return Declare({"CoPage", 1236, {"CO", "CO&Tem&Hum"}, false, "Temperature", "Humidity",
+                                   1068, 1065, 1054, 1066, "CO", 1055, 1067, Tenths(0x0002), 1069, true});
+}
 
-So2Page::So2Page(AppContext& context, QWidget* parent)
-    : DevicePage(context, Declare({"So2Page", 1235, {"SO2", "SO2&Tem&Hum"}, false, "Temperature", "Humidity",
-                                   1073, 1076, 1074, 1077, "SO2", 1075, 1078, Signed(0x0002, 0.01, 2), 1079, true}),
-                 parent) {}
+PageDeclaration So2Page() {
+  return Declare({"So2Page", 1235, {"SO2", "SO2&Tem&Hum"}, false, "Temperature", "Humidity",
+                                   1073, 1076, 1074, 1077, "SO2", 1075, 1078, Signed(0x0002, 0.01, 2), 1079, true});
+}
 
 namespace {
 // NO2's button reads its register a second time, as mass concentration, into a field of its own.
@@ -93,24 +95,26 @@ PageDeclaration No2() {
 }
 }  // namespace
 
-No2Page::No2Page(AppContext& context, QWidget* parent) : DevicePage(context, No2(), parent) {}
+PageDeclaration No2Page() {
+  return No2();
+}
 
-HchoPage::HchoPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, Declare({"HchoPage", 1600, {"HCHO", "HCHO&Tem&Hum"}, true, "Tem", "Hum",
+PageDeclaration HchoPage() {
+  return Declare({"HchoPage", 1600, {"HCHO", "HCHO&Tem&Hum"}, true, "Tem", "Hum",
                                    1601, 1602, 1603, 1604, "HCHO", 1482, 1606, Signed(0x0002, 0.01, 2), 1605, false,
-                                   "Please open the serial port first"}),
-                 parent) {}
+                                   "Please open the serial port first"});
+}
 
-Ch4Page::Ch4Page(AppContext& context, QWidget* parent)
-    : DevicePage(context, Declare({"Ch4Page", 1607, {"CH4", "CH4&Tem&Hum"}, true, "Tem", "Hum",
+PageDeclaration Ch4Page() {
+  return Declare({"Ch4Page", 1607, {"CH4", "CH4&Tem&Hum"}, true, "Tem", "Hum",
                                    1608, 1609, 1610, 1611, "CH4", 1486, 1612, Signed(0x0002, 1, 0), 1613, false,
-                                   "Please open the serial port first"}),
-                 parent) {}
+                                   "Please open the serial port first"});
+}
 
 // Its poll reads what its buttons read, as its sister page's does.
-Sf6Page::Sf6Page(AppContext& context, QWidget* parent)
-    : DevicePage(context, Declare({"Sf6Page", 1657, {"SF6", "SF6&Tem&Hum"}, true, "Tem", "Hum",
-                                   1658, 1662, 1660, 1663, "SF6", 1661, 1664, Signed(0x0002, 1, 0), 1659, false}),
-                 parent) {}
+PageDeclaration Sf6Page() {
+  return Declare({"Sf6Page", 1657, {"SF6", "SF6&Tem&Hum"}, true, "Tem", "Hum",
+                                   1658, 1662, 1660, 1663, "SF6", 1661, 1664, Signed(0x0002, 1, 0), 1659, false});
+}
 
 }  // namespace tamsu

@@ -34,31 +34,31 @@ constexpr GasForm kHundredths{Hundredths, Times100};
 struct Threshold {
   const char* name;
   int list;
-  QStringList items;
+  Texts items;
   int selected;
-  QStringList gasOnly;
-  QString gas;  // "O2": the rows "O2", "O2 Upper", "O2 Under", "O2 Cali"
-  QString unit;
+  Texts gasOnly;
+  std::string gas;  // "O2": the rows "O2", "O2 Upper", "O2 Under", "O2 Cali"
+  std::string unit;
   Ids tem, hum, reading, temUpper, temUnder, temCali, humUpper, humUnder, humCali, gasUpper, gasUnder, gasCali;
   GasForm form;
   GasForm caliForm;        // the gas calibration's own, where it differs
-  QStringList lowRange{};  // entries that select two decimals and multiplier 100
-  QString boxCaption = QStringLiteral("Real Time");
+  Texts lowRange{};  // entries that select two decimals and multiplier 100
+  std::string boxCaption = "Real Time";
   bool silentGasUnder = false;
 };
 
-Row Limit(const QString& caption, const QString& unit, Ids ids, ReadOp read, WriteOp write) {
+Row Limit(const std::string& caption, const std::string& unit, Ids ids, ReadOp read, WriteOp write) {
   return {.caption = caption, .unit = unit, .edit = ids.edit, .inquire = ids.inquire, .read = read,
           .setup = ids.setup, .write = write, .column = 1};
 }
 
 PageDeclaration Declare(const Threshold& p) {
-  auto gasRow = [&p](const QString& suffix, Ids ids, uint16_t reg, const GasForm& form, int column,
+  auto gasRow = [&p](const std::string& suffix, Ids ids, uint16_t reg, const GasForm& form, int column,
                      bool showErrors = true) {
-    Row row{.caption = suffix.isEmpty() ? p.gas : p.gas + u' ' + suffix, .unit = p.unit, .edit = ids.edit,
+    Row row{.caption = suffix.empty() ? p.gas : p.gas + ' ' + suffix, .unit = p.unit, .edit = ids.edit,
             .inquire = ids.inquire, .read = form.read(reg), .setup = ids.setup,
             .write = ids.setup ? form.write(reg) : WriteOp{}, .column = column, .showErrors = showErrors};
-    if (!p.lowRange.isEmpty())
+    if (!p.lowRange.empty())
       row.variants = {{.selector = p.list, .entries = p.lowRange, .read = Hundredths(reg),
                        .write = ids.setup ? Times100(reg) : WriteOp{}}};
     return row;
@@ -98,8 +98,8 @@ PageDeclaration Declare(const Threshold& p) {
 
 // Its temperature calibration uses register 0x0032 as on the sister pages: 0x0033 is its own
 // humidity upper limit, which a calibration must never change.
-Co2Page::Co2Page(AppContext& context, QWidget* parent)
-    : DevicePage(context, Declare({.name = "Co2Page", .list = 1237, .items = {"CO2", "CO2&Tem&Hum"}, .selected = 1,
+PageDeclaration Co2Page() {
+  return Declare({.name = "Co2Page", .list = 1237, .items = {"CO2", "CO2&Tem&Hum"}, .selected = 1,
                                    .gasOnly = {"CO2"}, .gas = "CO2", .unit = "ppm",
                                    .tem = {1049, 1051}, .hum = {1050, 1052}, .reading = {1053, 1054},
                                    .temUpper = {1055, 1056, 1061}, .temUnder = {1057, 1058, 1062},
@@ -107,33 +107,33 @@ Co2Page::Co2Page(AppContext& context, QWidget* parent)
                                    .humUnder = {1066, 1067, 1071}, .humCali = {1097, 1098, 1099},
                                    .gasUpper = {1073, 1074, 1079}, .gasUnder = {1075, 1076, 1080},
                                    .gasCali = {1100, 1101, 1102}, .form = kWhole, .caliForm = {SignedWhole, Times1},
-                                   .boxCaption = "Teal Time", .silentGasUnder = true}),
-                 parent) {}
+                                   .boxCaption = "Teal Time", .silentGasUnder = true});
+}
 
-O2Page::O2Page(AppContext& context, QWidget* parent)
-    : DevicePage(context, Declare({.name = "O2Page", .list = 1132, .items = {"O2 0-25%vol", "O2&Temp&Hum 0-25%vol"},
+PageDeclaration O2Page() {
+  return Declare({.name = "O2Page", .list = 1132, .items = {"O2 0-25%vol", "O2&Temp&Hum 0-25%vol"},
                                    .selected = 1, .gasOnly = {"O2 0-25%vol"}, .gas = "O2", .unit = "%vol",
                                    .tem = {1133, 1145}, .hum = {1134, 1146}, .reading = {1135, 1147},
                                    .temUpper = {1136, 1148, 1149}, .temUnder = {1137, 1150, 1151},
                                    .temCali = {1138, 1152, 1153}, .humUpper = {1139, 1154, 1155},
                                    .humUnder = {1140, 1156, 1157}, .humCali = {1141, 1158, 1159},
                                    .gasUpper = {1142, 1160, 1161}, .gasUnder = {1143, 1162, 1163},
-                                   .gasCali = {1144, 1164, 1165}, .form = kTenths, .caliForm = kTenths}),
-                 parent) {}
+                                   .gasCali = {1144, 1164, 1165}, .form = kTenths, .caliForm = kTenths});
+}
 
-H2sPage::H2sPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, Declare({.name = "H2sPage", .list = 1166, .items = {"H2S", "H2S&Tem&Hum"}, .selected = 1,
+PageDeclaration H2sPage() {
+  return Declare({.name = "H2sPage", .list = 1166, .items = {"H2S", "H2S&Tem&Hum"}, .selected = 1,
                                    .gasOnly = {"H2S"}, .gas = "H2S", .unit = "ppm",
                                    .tem = {1167, 1179}, .hum = {1168, 1180}, .reading = {1169, 1181},
                                    .temUpper = {1170, 1182, 1183}, .temUnder = {1171, 1184, 1185},
                                    .temCali = {1172, 1186, 1187}, .humUpper = {1173, 1188, 1189},
                                    .humUnder = {1174, 1190, 1191}, .humCali = {1175, 1192, 1193},
                                    .gasUpper = {1176, 1194, 1195}, .gasUnder = {1177, 1196, 1197},
-                                   .gasCali = {1178, 1198, 1199}, .form = kWhole, .caliForm = kWhole}),
-                 parent) {}
+                                   .gasCali = {1178, 1198, 1199}, .form = kWhole, .caliForm = kWhole});
+}
 
-Nh3Page::Nh3Page(AppContext& context, QWidget* parent)
-    : DevicePage(context, Declare({.name = "Nh3Page", .list = 1131,
+PageDeclaration Nh3Page() {
+  return Declare({.name = "Nh3Page", .list = 1131,
                                    .items = {"NH3 0-50ppm", "NH3 0-100ppm", "NH3 0-500ppm", "NH3&Tem&Hum 0-50ppm",
                                              "NH3&Tem&Hum 0-100ppm", "NH3&Tem&Hum 0-500ppm"},
                                    .selected = 3, .gasOnly = {"NH3 0-50ppm", "NH3 0-100ppm", "NH3 0-500ppm"},
@@ -144,11 +144,11 @@ Nh3Page::Nh3Page(AppContext& context, QWidget* parent)
                                    .humUnder = {1094, 1118, 1119}, .humCali = {1103, 1120, 1121},
                                    .gasUpper = {1104, 1122, 1123}, .gasUnder = {1105, 1124, 1125},
                                    .gasCali = {1106, 1126, 1127}, .form = kWhole, .caliForm = kWhole,
-                                   .lowRange = {"NH3 0-50ppm", "NH3&Tem&Hum 0-50ppm"}}),
-                 parent) {}
+                                   .lowRange = {"NH3 0-50ppm", "NH3&Tem&Hum 0-50ppm"}});
+}
 
-O3Page::O3Page(AppContext& context, QWidget* parent)
-    : DevicePage(context, Declare({.name = "O3Page", .list = 1200,
+PageDeclaration O3Page() {
+  return Declare({.name = "O3Page", .list = 1200,
                                    .items = {"O3 0-10ppm", "O3 0-100ppm", "O3&Tem&Hum 0-10ppm", "O3&Tem&Hum 0-100ppm"},
                                    .selected = 2, .gasOnly = {"O3 0-10ppm", "O3 0-100ppm"}, .gas = "O3", .unit = "ppm",
                                    .tem = {1201, 1213}, .hum = {1202, 1214}, .reading = {1203, 1215},
@@ -157,7 +157,7 @@ O3Page::O3Page(AppContext& context, QWidget* parent)
                                    .humUnder = {1208, 1224, 1225}, .humCali = {1209, 1226, 1227},
                                    .gasUpper = {1210, 1228, 1229}, .gasUnder = {1211, 1230, 1231},
                                    .gasCali = {1212, 1232, 1233}, .form = kTenths, .caliForm = kTenths,
-                                   .lowRange = {"O3 0-10ppm", "O3&Tem&Hum 0-10ppm"}}),
-                 parent) {}
+                                   .lowRange = {"O3 0-10ppm", "O3&Tem&Hum 0-10ppm"}});
+}
 
 }  // namespace tamsu

@@ -67,6 +67,8 @@ PageDeclaration Mg11Declaration() {
 
 }  // namespace
 
-Mg11Page::Mg11Page(AppContext& context, QWidget* parent) : DevicePage(context, Mg11Declaration(), parent) {}
+PageDeclaration Mg11Page() {
+  return Mg11Declaration();
+}
 
 }  // namespace tamsu

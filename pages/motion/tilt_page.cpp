@@ -17,8 +17,8 @@ Representation AngleShown() { return Angle(0).shown; }
 
 // A list with nothing chosen writes nothing: the installation method is never set to one the
 // user did not pick, and no calibration runs unasked.
-TiltSensorPage::TiltSensorPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration TiltSensorPage() {
+  return {
         .name = "TiltSensorPage",
         .rows = {
           {.caption = "AngleX", .unit = "°", .edit = kAngleX, .inquire = 1972, .read = Angle(0x0000)},
@@ -35,6 +35,7 @@ TiltSensorPage::TiltSensorPage(AppContext& context, QWidget* parent)
         .realTime = {.id = 1970, .after = kAngleZ},
         .block = {.start = 0x0000, .count = 3,
                   .fields = {{kAngleX, 0, AngleShown()}, {kAngleY, 1, AngleShown()}, {kAngleZ, 2, AngleShown()}}},
-      }, parent) {}
+      };
+}
 
 }  // namespace tamsu

@@ -20,9 +20,9 @@ constexpr WriteMessages kVibrationWrite{
       "Inconsistent reception and transmission of data!"}}};
 
 constexpr uint16_t kTemCal = 0x0050;
-const QString kTem = QStringLiteral("Tem");
-const QString kCelsius = QStringLiteral("℃");
-const QString kAutoRead = QStringLiteral("Auto Read");
+const std::string kTem = "Tem";
+const std::string kCelsius = "℃";
+const std::string kAutoRead = "Auto Read";
 
 ReadOp SignedTenths(uint16_t reg) { return Signed(reg, 0.1, 1); }
 ReadOp UnsignedTenths(uint16_t reg) { return UnsignedScaled(reg, 0.1, 1); }
@@ -37,17 +37,17 @@ constexpr uint16_t CoefficientRegister(int quantity, int axis, int kind) {
 }
 
 // A coefficient row: its edit, "Inquire" and "Set up" ids follow one another from `edit`.
-Row Coefficient(const QString& caption, uint16_t reg, int edit, int column) {
+Row Coefficient(const std::string& caption, uint16_t reg, int edit, int column) {
   return {.caption = caption, .edit = edit, .inquire = edit + 1, .read = Float32(reg).Says(kVibrationRead),
           .setup = edit + 2, .write = WriteFloat(reg).Says(kVibrationWrite), .column = column};
 }
 
 // Where one field of the measured block stands, and what it is called.
 struct Placed {
-  QString caption{};
+  std::string caption{};
   int column = 0;
   int line = -1;
-  QString name{};
+  std::string name{};
 };
 
 // The measured block of the three-axis and spectrum pages: temperature, then the speed, the
@@ -58,13 +58,13 @@ struct MeasuredBlock {
   int inquire;
   int inquireColumn;
   uint16_t firstAcceleration;  // X's register; Y's and Z's follow
-  QString stretchUnit;
+  std::string stretchUnit;
   Placed (*place)(int quantity, int axis);  // quantity -1: the temperature
 };
 
 void DeclareMeasuredBlock(PageDeclaration& d, const MeasuredBlock& block) {
-  static const QString kUnits[] = {QStringLiteral("mm/s"), QString(), QStringLiteral("m/s2")};
-  auto add = [&](const Placed& at, const QString& unit, ReadOp read, bool last) {
+  static const std::string kUnits[] = {"mm/s", "", "m/s2"};
+  auto add = [&](const Placed& at, const std::string& unit, ReadOp read, bool last) {
     const int edit = block.firstEdit + static_cast<int>(d.poll.size());
     d.rows.push_back({.caption = at.caption, .unit = unit, .edit = edit, .inquire = block.inquire, .read = read,
                       .column = at.column, .showErrors = last, .name = at.name, .line = at.line});
@@ -75,7 +75,7 @@ void DeclareMeasuredBlock(PageDeclaration& d, const MeasuredBlock& block) {
     for (int axis = 0; axis < 3; ++axis) {
       const auto reg = static_cast<uint16_t>(quantity == kAcceleration ? block.firstAcceleration + axis
                                                                         : 1 + 3 * quantity + axis);
-      const QString& unit = quantity == kStretch ? block.stretchUnit : kUnits[quantity];
+      const std::string& unit = quantity == kStretch ? block.stretchUnit : kUnits[quantity];
       add(block.place(quantity, axis), unit, quantity == kSpeed ? SignedTenths(reg) : UnsignedTenths(reg),
           quantity == kAcceleration && axis == 2);
     }
@@ -110,7 +110,7 @@ PageDeclaration SingleAxis() {
   int edit = 2120;
   for (int quantity : {kSpeed, kStretch, kAcceleration}) {
     for (int kind = 0; kind < 2; ++kind, edit += 3) {
-      d.rows.push_back(Coefficient(QStringLiteral("%1 %2 CAL").arg(kQuantities[quantity], kKinds[kind]),
+      d.rows.push_back(Coefficient(std::string(kQuantities[quantity]) + ' ' + kKinds[kind] + " CAL",
                                    CoefficientRegister(quantity, 2, kind), edit, 2 + kind));
     }
   }
@@ -131,7 +131,7 @@ PageDeclaration ThreeAxis() {
               .stretchUnit = "μm", .place = [](int quantity, int axis) -> Placed {
                 static const char* const kNames[] = {"Speed", "Stretch", "Acc"};
                 if (quantity < 0) return {.caption = kTem, .column = 3};
-                return {.caption = QStringLiteral("%1 %2").arg(kAxes[axis], kNames[quantity]), .column = quantity};
+                return {.caption = std::string(kAxes[axis]) + ' ' + kNames[quantity], .column = quantity};
               }});
   d.rows.push_back({.caption = "Tem CAL", .unit = kCelsius, .edit = 2212, .inquire = 2213,
                     .read = SignedTenths(kTemCal), .setup = 2214, .write = WriteScaled(kTemCal, 10), .column = 6});
@@ -141,7 +141,7 @@ PageDeclaration ThreeAxis() {
       for (int kind = 0; kind < 2; ++kind) {
         const uint16_t reg = CoefficientRegister(quantity, axis, kind);
         d.rows.push_back(
-            Coefficient(QStringLiteral("%1 %2 %3 CAL").arg(kAxes[axis], kQuantities[quantity], kKinds[kind]), reg,
+            Coefficient(std::string(kAxes[axis]) + ' ' + kQuantities[quantity] + ' ' + kKinds[kind] + " CAL", reg,
                         2220 + 3 * ((reg - CoefficientRegister(0, 0, 0)) / 2), 7 + kind));
       }
     }
@@ -163,22 +163,25 @@ PageDeclaration Spectrum() {
                 static const char* const kNames[] = {"Speed", "Stretch", "Acceleration"};
                 static const int kLines[] = {1, 2, 0};  // acceleration first
                 if (quantity < 0) return {.caption = kTem, .column = 3, .name = kTem};
-                const QString name = QString::fromLatin1(kNames[quantity]);
-                return {.caption = axis == 0 ? name : QString(), .column = axis, .line = kLines[quantity],
-                        .name = name + u' ' + QString::fromLatin1(kAxes[axis])};
+                const std::string name = std::string(kNames[quantity]);
+                return {.caption = axis == 0 ? name : std::string(), .column = axis, .line = kLines[quantity],
+                        .name = name + ' ' + kAxes[axis]};
               }});
   return d;
 }
 
 }  // namespace
 
-VibrationSingleAxisPage::VibrationSingleAxisPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, SingleAxis(), parent) {}
+PageDeclaration VibrationSingleAxisPage() {
+  return SingleAxis();
+}
 
-VibrationThreeAxisPage::VibrationThreeAxisPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, ThreeAxis(), parent) {}
+PageDeclaration VibrationThreeAxisPage() {
+  return ThreeAxis();
+}
 
-VibrationSpectrumPage::VibrationSpectrumPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, Spectrum(), parent) {}
+PageDeclaration VibrationSpectrumPage() {
+  return Spectrum();
+}
 
 }  // namespace tamsu

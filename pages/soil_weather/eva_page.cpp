@@ -11,13 +11,13 @@ constexpr int kWeight = 1571;
 constexpr int kLevel = 1574;
 
 const Representation kGrams{};
-const Representation kCentimetres{.kind = Representation::Kind::Unsigned, .scale = EvaPage::kLevelPerGram,
+const Representation kCentimetres{.kind = Representation::Kind::Unsigned, .scale = kEvaLevelPerGram,
                                   .decimals = 2, .single = true};
 
 }  // namespace
 
-EvaPage::EvaPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration EvaPage() {
+  return {
         .name = "EvaPage",
         .rows = {
           // A failed button read empties the weight only and keeps the last level.
@@ -30,6 +30,7 @@ EvaPage::EvaPage(AppContext& context, QWidget* parent)
         // The poll's own request for register 0; a failed answer (or a closed port) empties both
         // fields, silently.
         .block = {.start = 0x0000, .count = 1, .fields = {{kWeight, 0, kGrams}, {kLevel, 0, kCentimetres}}},
-      }, parent) {}
+      };
+}
 
 }  // namespace tamsu

@@ -9,8 +9,8 @@ ReadOp Tenths(uint16_t reg) { return Signed(reg, 0.1, 1); }
 ReadOp Hundredths(uint16_t reg) { return Signed(reg, 0.01, 2); }
 }  // namespace
 
-ThreeInOneSoilPage::ThreeInOneSoilPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration ThreeInOneSoilPage() {
+  return {
         .name = "ThreeInOneSoilPage",
         .rows = {
           {.caption = "Moisture", .unit = "%", .edit = 1297, .inquire = 1298, .read = Hundredths(0x0000)},
@@ -22,10 +22,11 @@ ThreeInOneSoilPage::ThreeInOneSoilPage(AppContext& context, QWidget* parent)
                          "section A, the moisture content is opposite to the temperature reading, and the other "
                          "has no effect."}},
         .poll = {1297, 1299, 1301},
-      }, parent) {}
+      };
+}
 
-SoilTemMoisturePage::SoilTemMoisturePage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration SoilTemMoisturePage() {
+  return {
         .name = "SoilTemMoisturePage",
         .rows = {
           {.caption = "Moisture", .unit = "%", .edit = 1304, .inquire = 1306, .read = Tenths(0x0000)},
@@ -33,23 +34,25 @@ SoilTemMoisturePage::SoilTemMoisturePage(AppContext& context, QWidget* parent)
         },
         .realTime = {.id = 1308},
         .poll = {1304, 1305},
-      }, parent) {}
+      };
+}
 
-SoilMoisturePage::SoilMoisturePage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration SoilMoisturePage() {
+  return {
         .name = "SoilMoisturePage",
         .rows = {
           {.caption = "Moisture", .unit = "%", .edit = 1251, .inquire = 1252, .read = Hundredths(0x0001)},
         },
         .realTime = {.id = 1253},
         .poll = {1251},
-      }, parent) {}
+      };
+}
 
 // Conductivity, salinity and TDS are read as signed with one decimal, as the probe's own tool
 // shows them. Unticking the box always gives the buttons back, also after the port was lost:
 // a box that shows unticked never leaves the page locked.
-SoilConductivityPage::SoilConductivityPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration SoilConductivityPage() {
+  return {
         .name = "SoilConductivityPage",
         .rows = {
           {.caption = "Humidity", .edit = 1392, .inquire = 1396, .read = Tenths(0x0000)},
@@ -72,22 +75,24 @@ SoilConductivityPage::SoilConductivityPage(AppContext& context, QWidget* parent)
         },
         .realTime = {.id = 1370},
         .poll = {1392, 1393, 1394, 1395, 1372},
-      }, parent) {}
+      };
+}
 
-SoilPhPage::SoilPhPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration SoilPhPage() {
+  return {
         .name = "SoilPhPage",
         .rows = {
           {.caption = "PH:", .edit = 1367, .inquire = 1368, .read = Tenths(0x0000)},
         },
         .realTime = {.id = 1366},
         .poll = {1367},
-      }, parent) {}
+      };
+}
 
 // The poll reads the same way: a 16-bit value times 0.1 shows the same one decimal whether the
 // product is formed in single or double precision, and the poll shows no messages.
-SoilTensionPage::SoilTensionPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration SoilTensionPage() {
+  return {
         .name = "SoilTensionPage",
         .rows = {
           {.caption = "Soil tension", .unit = "KPa", .edit = 1587, .inquire = 1586,
@@ -95,6 +100,7 @@ SoilTensionPage::SoilTensionPage(AppContext& context, QWidget* parent)
         },
         .realTime = {.id = 1588},
         .poll = {1587},
-      }, parent) {}
+      };
+}
 
 }  // namespace tamsu

@@ -10,8 +10,8 @@ constexpr int kTem = 1271, kHum = 1272, kTemDeviation = 1071, kHumDeviation = 10
 ReadOp Tenths(uint16_t reg) { return Signed(reg, 0.1, 1); }
 }  // namespace
 
-UvPage::UvPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration UvPage() {
+  return {
         .name = "UvPage",
         .selectors = {{.id = kSensorType, .caption = "Sensor Type", .items = {"UV", "UV&Tem&Hum"}, .selected = 1}},
         .rows = {
@@ -32,6 +32,7 @@ UvPage::UvPage(AppContext& context, QWidget* parent)
                      .disable = {kTem, kHum, kTemDeviation, kHumDeviation, 1274, 1275, 1072, 1073, 1074, 1075},
                      .skipPoll = {kTem, kHum}}},
         .poll = {kTem, kHum, 1273, 1056},
-      }, parent) {}
+      };
+}
 
 }  // namespace tamsu

@@ -14,18 +14,19 @@ Row Coefficient(const char* caption, int edit, int inquire, int setup, uint16_t 
 }
 }  // namespace
 
-NoisePage::NoisePage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration NoisePage() {
+  return {
         .name = "NoisePage",
         .rows = {
           {.caption = "Noise", .unit = "dB", .edit = 1248, .inquire = 1249, .read = Tenths(0x0000)},
         },
         .realTime = {.id = 1250},
         .poll = {1248},
-      }, parent) {}
+      };
+}
 
-AirPressurePage::AirPressurePage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration AirPressurePage() {
+  return {
         .name = "AirPressurePage",
         .rows = {
           {.caption = "Temperature", .unit = "℃", .edit = 1254, .inquire = 1256, .read = Tenths(0x0001)},
@@ -33,20 +34,22 @@ AirPressurePage::AirPressurePage(AppContext& context, QWidget* parent)
         },
         .realTime = {.id = 1258, .message = "Please open the seiral port first!"},
         .poll = {1254, 1255},
-      }, parent) {}
+      };
+}
 
-RainGaugePage::RainGaugePage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration RainGaugePage() {
+  return {
         .name = "RainGaugePage",
         .rows = {
           {.caption = "Rainfall", .unit = "mm", .edit = 1259, .inquire = 1260, .read = Tenths(0x0000)},
         },
         .realTime = {.id = 1261},
         .poll = {1259},
-      }, parent) {}
+      };
+}
 
-RadiationPage::RadiationPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration RadiationPage() {
+  return {
         .name = "RadiationPage",
         .rows = {
           {.caption = "Radiation Value", .unit = "W/m2", .edit = 1265, .inquire = 1267, .read = Unsigned(0x0000)},
@@ -55,10 +58,11 @@ RadiationPage::RadiationPage(AppContext& context, QWidget* parent)
         },
         .realTime = {.id = 1269, .disables = {1267}},
         .poll = {1265},
-      }, parent) {}
+      };
+}
 
-RainSnowPage::RainSnowPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration RainSnowPage() {
+  return {
         .name = "RainSnowPage",
         .rows = {
           {.caption = "Rain and Snow", .edit = 1282, .inquire = 1284, .read = Status(0x0000, 0, 1)},
@@ -69,10 +73,11 @@ RainSnowPage::RainSnowPage(AppContext& context, QWidget* parent)
         },
         .realTime = {.id = 1015, .disables = {1284}},
         .poll = {1282},
-      }, parent) {}
+      };
+}
 
-PmPage::PmPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration PmPage() {
+  return {
         .name = "PmPage",
         .rows = {
           {.caption = "PM2.5", .unit = "ug/m3", .edit = 1286, .inquire = 1288, .read = Unsigned(0x0000)},
@@ -80,10 +85,11 @@ PmPage::PmPage(AppContext& context, QWidget* parent)
         },
         .realTime = {.id = 1290},
         .poll = {1286, 1287},
-      }, parent) {}
+      };
+}
 
-DustTesterPage::DustTesterPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration DustTesterPage() {
+  return {
         .name = "DustTesterPage",
         .rows = {
           {.caption = "TSP", .unit = "ug/m3", .edit = 1412, .inquire = 1347, .read = UnsignedNoClear(0x0000)},
@@ -98,6 +104,7 @@ DustTesterPage::DustTesterPage(AppContext& context, QWidget* parent)
         },
         .realTime = {.id = 1069},
         .poll = {1412, 1413, 1414},
-      }, parent) {}
+      };
+}
 
 }  // namespace tamsu

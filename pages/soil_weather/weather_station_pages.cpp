@@ -17,8 +17,8 @@ struct Ids {
 
 struct Station {
   const char* name;
-  QString blinds;     // the shelter variant's entry: "CO2 blinds", "PM blinds"
-  QString gas, unit;  // what register 0x01F7 holds: "CO2" in ppm, "PM2.5" in ug/m3
+  std::string blinds;     // the shelter variant's entry: "CO2 blinds", "PM blinds"
+  std::string gas, unit;  // what register 0x01F7 holds: "CO2" in ppm, "PM2.5" in ug/m3
   Ids tem, hum, noise, gasIds;
   Ids pm10;  // {0, 0}: the station has none
   Ids atmosphere, illumination, address;
@@ -64,20 +64,20 @@ PageDeclaration Declare(const Station& s) {
 
 }  // namespace
 
-TypeCWeatherCo2Page::TypeCWeatherCo2Page(AppContext& context, QWidget* parent)
-    : DevicePage(context, Declare({.name = "TypeCWeatherCo2Page", .blinds = "CO2 blinds", .gas = "CO2", .unit = "ppm",
+PageDeclaration TypeCWeatherCo2Page() {
+  return Declare({.name = "TypeCWeatherCo2Page", .blinds = "CO2 blinds", .gas = "CO2", .unit = "ppm",
                                    .tem = {1309, 1315}, .hum = {1310, 1316}, .noise = {1311, 1317},
                                    .gasIds = {1312, 1318}, .pm10 = {0, 0}, .atmosphere = {1313, 1319},
                                    .illumination = {1314, 1320}, .address = {1322, 1323}, .addressSetup = 1324,
-                                   .realTime = 1321}),
-                 parent) {}
+                                   .realTime = 1321});
+}
 
-TypeCWeatherPmPage::TypeCWeatherPmPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, Declare({.name = "TypeCWeatherPmPage", .blinds = "PM blinds", .gas = "PM2.5",
+PageDeclaration TypeCWeatherPmPage() {
+  return Declare({.name = "TypeCWeatherPmPage", .blinds = "PM blinds", .gas = "PM2.5",
                                    .unit = "ug/m3", .tem = {1277, 1279}, .hum = {1278, 1280}, .noise = {1016, 1011},
                                    .gasIds = {1017, 1018}, .pm10 = {1019, 1020}, .atmosphere = {1021, 1022},
                                    .illumination = {1023, 1024}, .address = {1027, 1028}, .addressSetup = 1029,
-                                   .realTime = 1281}),
-                 parent) {}
+                                   .realTime = 1281});
+}
 
 }  // namespace tamsu

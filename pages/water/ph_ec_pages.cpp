@@ -31,8 +31,8 @@ Row PhPoint(const char* caption, int edit, uint16_t point) {
 
 // Its buttons read PH as signed, its poll (one request for both registers) as unsigned: a
 // register of 0x8000 or more shows negative on "Inquire" and large in the poll.
-PhPage::PhPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration PhPage() {
+  return {
         .name = "PhPage",
         .rows = {
           {.caption = "PH", .edit = kPh, .inquire = 3321, .read = Signed(0x0000, 0.01, 2).Says(kPhReads)},
@@ -44,7 +44,8 @@ PhPage::PhPage(AppContext& context, QWidget* parent)
         .block = {.start = 0x0000, .count = 2,
                   .fields = {{kPh, 0, {.kind = Kind::Unsigned, .scale = 0.01, .decimals = 2}},
                              {kPhTem, 1, {.kind = Kind::Signed, .scale = 0.1, .decimals = 1}}}},
-      }, parent) {}
+      };
+}
 
 namespace {
 
@@ -72,9 +73,9 @@ PageDeclaration EcDeclaration() {
   Row ec{.caption = "EC", .unit = "us/cm", .edit = kEc, .inquire = 3421, .read = Signed(0x0000, 1, 0)};
   Row cali{.caption = "EC Calibration", .unit = "us/cm", .edit = 3404, .setup = 3444, .write = Calibration(1),
            .setupText = "Cali"};
-  QStringList entries;
+  Texts entries;
   for (const Resolution& r : kResolutions) {
-    entries << r.entry;
+    entries.push_back(r.entry);
     if (r.multiplier == 1) continue;
     ec.variants.push_back({.selector = kResolution, .entries = {r.entry}, .read = Signed(0x0000, r.scale, r.decimals)});
     cali.variants.push_back({.selector = kResolution, .entries = {r.entry}, .write = Calibration(r.multiplier)});
@@ -98,6 +99,8 @@ PageDeclaration EcDeclaration() {
 
 }  // namespace
 
-EcPage::EcPage(AppContext& context, QWidget* parent) : DevicePage(context, EcDeclaration(), parent) {}
+PageDeclaration EcPage() {
+  return EcDeclaration();
+}
 
 }  // namespace tamsu

@@ -33,20 +33,20 @@ Row Whole(const char* caption, const char* unit, int edit, uint16_t reg, int col
 
 // A list read and written by the index of its entry; a value past its entries empties it,
 // nothing chosen writes nothing.
-Row Indexed(const char* caption, int edit, uint16_t reg, QStringList entries, int column,
+Row Indexed(const char* caption, int edit, uint16_t reg, Texts entries, int column,
             const ReadMessages& words = kGaugeReads) {
   Row row{.caption = caption, .edit = edit, .inquire = edit + 20, .read = ReadOp{reg, {}, &words}, .setup = edit + 40,
           .write = WriteChoice(reg).Says(kGaugeWrites), .unknownClears = true, .column = column};
-  for (int i = 0; i < entries.size(); ++i) row.choices.push_back({entries[i], static_cast<uint16_t>(i)});
+  for (size_t i = 0; i < entries.size(); ++i) row.choices.push_back({entries[i], static_cast<uint16_t>(i)});
   return row;
 }
 
-const QStringList kRelay{"Uncorrelated", "Associated"};
+const Texts kRelay{"Uncorrelated", "Associated"};
 
 }  // namespace
 
-WaterGaugePage::WaterGaugePage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration WaterGaugePage() {
+  return {
         .name = "WaterGaugePage",
         .rows = {
           Indexed("Host Running Mode", kMode, 0x0064, {"Altitude Measurement", "Depth Measurement", "Tilt Measurement"},
@@ -74,6 +74,7 @@ WaterGaugePage::WaterGaugePage(AppContext& context, QWidget* parent)
                   .fields = {{kStateField, 2, kState}, {kWaterDepth, 0, kWholeNumber}, {kWaterTem, 1, kTemperature}}},
         .metrics = {.editWidth = 48, .columnGap = 10, .buttonWidth = 30},
         .bands = {1, 2},  // the mode alone on top; below it two columns
-      }, parent) {}
+      };
+}
 
 }  // namespace tamsu

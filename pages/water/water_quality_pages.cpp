@@ -50,22 +50,27 @@ PageDeclaration Turbidity() {
 
 }  // namespace
 
-DoPage::DoPage(AppContext& context, QWidget* parent) : DevicePage(context, Do(), parent) {}
+PageDeclaration DoPage() {
+  return Do();
+}
 
-TurbidityPage::TurbidityPage(AppContext& context, QWidget* parent) : DevicePage(context, Turbidity(), parent) {}
+PageDeclaration TurbidityPage() {
+  return Turbidity();
+}
 
-ClPage::ClPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration ClPage() {
+  return {
         .name = "ClPage",
         .rows = {
           {.caption = "CL", .unit = "mg/L", .edit = 3701, .inquire = 3721, .read = Signed(0x0000, 0.01, 2)},
         },
         .realTime = {.id = 3730},
         .poll = {3701},
-      }, parent) {}
+      };
+}
 
-NhnPage::NhnPage(AppContext& context, QWidget* parent)
-    : DevicePage(context, {
+PageDeclaration NhnPage() {
+  return {
         .name = "NhnPage",
         .rows = {
           {.caption = "NHN", .unit = "mg/L", .edit = 3801, .inquire = 3821, .read = Signed(0x0000, 0.01, 2)},
@@ -74,6 +79,7 @@ NhnPage::NhnPage(AppContext& context, QWidget* parent)
         },
         .realTime = {.id = 3830},
         .poll = {3801, 3802, 3803},
-      }, parent) {}
+      };
+}
 
 }  // namespace tamsu

@@ -6,11 +6,11 @@
 #include <QTabWidget>
 
 #include "app/categories.h"
-#include "app/framework/category_host.h"
+#include "view/category_host.h"
 #include "app/line_traffic_window.h"
 #include "app/main_window.h"
 #include "app/trend_window.h"
-#include "tests/pages/page_test_support.h"
+#include "tests/view/page_test_support.h"
 
 namespace tamsu {
 namespace {

@@ -17,9 +17,9 @@
 #include <clocale>
 
 #include "app/categories.h"
-#include "app/framework/category_host.h"
+#include "view/category_host.h"
 #include "app/main_window.h"
-#include "tests/pages/page_test_support.h"
+#include "tests/view/page_test_support.h"
 #include "tests/support/german_locale.h"
 
 namespace tamsu {
@@ -116,19 +116,19 @@ TEST(CommissioningRecord, MatchesWhatTheFieldsShowEmptyOnesIncludedAndReadsBackU
   static const QRegularExpression stamp(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$"));
   for (size_t i = 0; i < fields.size(); ++i) {
     const Line& line = lines[i + 1];
-    SCOPED_TRACE(fields[i].caption.toStdString());
+    SCOPED_TRACE(fields[i].caption);
     ASSERT_EQ(line.size(), 8u);
     EXPECT_TRUE(stamp.match(QString::fromStdString(line[0])).hasMatch()) << line[0];
     EXPECT_EQ(line[1], w.line.Sim().PortPath());
     EXPECT_EQ(line[2], "1");
     EXPECT_EQ(line[3], "9600");
     EXPECT_EQ(line[4], "Gas / MG11");
-    EXPECT_EQ(line[5], fields[i].caption.toStdString());
-    EXPECT_EQ(line[6], fields[i].text.toStdString());
-    EXPECT_EQ(line[7], fields[i].unit.toStdString());
+    EXPECT_EQ(line[5], fields[i].caption);
+    EXPECT_EQ(line[6], fields[i].text);
+    EXPECT_EQ(line[7], fields[i].unit);
     // The same number, read without any locale's help.
-    if (!fields[i].text.isEmpty()) {
-      EXPECT_EQ(Number(line[6]), fields[i].text.toDouble()) << line[6];
+    if (!fields[i].text.empty()) {
+      EXPECT_EQ(Number(line[6]), QString::fromStdString(fields[i].text).toDouble()) << line[6];
     }
   }
   EXPECT_EQ(lines[3], (Line{lines[3][0], lines[3][1], "1", "9600", "Gas / MG11", "Hum", "", "%RH"}));

@@ -3,7 +3,7 @@
 // and a refused rate is never remembered.
 #include "device/device_settings.h"
 
-#include "tests/pages/page_test_support.h"
+#include "tests/view/page_test_support.h"
 
 namespace tamsu {
 namespace {

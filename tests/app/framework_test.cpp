@@ -10,10 +10,10 @@
 #include <QTabWidget>
 
 #include "app/categories.h"
-#include "app/framework/category_host.h"
-#include "app/framework/device_page.h"
-#include "app/framework/dialog_units.h"
-#include "tests/pages/page_test_support.h"
+#include "view/category_host.h"
+#include "view/device_page.h"
+#include "view/dialog_units.h"
+#include "tests/view/page_test_support.h"
 
 namespace tamsu {
 namespace {
@@ -211,7 +211,7 @@ TEST(RealTimeDispatch, OneBoxAtATimeFromASilentDevice) {
 // command button, a two-register write that refuses an empty input, a derived field and a
 // block poll.
 PageDeclaration RangeDeclaration() {
-  const QStringList low{"Gas 0-50"};
+  const Texts low{"Gas 0-50"};
   static constexpr ReadMessages kOwn{"Warning", {"not opened", "format", "check"}};
   return {
       .name = "RangePage",
@@ -368,7 +368,7 @@ TEST(DevicePage, ReadingsSayWhatEachFieldShowsAndWhetherThePollFillsItWithANumbe
   RangePage page(line.Context());
   struct Seen {
     int id;
-    QString caption, unit, text;
+    std::string caption, unit, text;
     bool numeric, polled;
     bool operator==(const Seen&) const = default;
   };

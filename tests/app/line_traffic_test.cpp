@@ -9,7 +9,7 @@
 
 #include "app/categories.h"
 #include "app/main_window.h"
-#include "tests/pages/page_test_support.h"
+#include "tests/view/page_test_support.h"
 
 namespace tamsu {
 namespace {

@@ -15,9 +15,9 @@
 #include <tuple>
 
 #include "app/categories.h"
-#include "app/framework/device_page.h"
-#include "app/framework/dialog_units.h"
-#include "tests/pages/page_test_support.h"
+#include "view/device_page.h"
+#include "view/dialog_units.h"
+#include "tests/view/page_test_support.h"
 
 namespace tamsu {
 namespace {

@@ -12,10 +12,10 @@
 #include <limits>
 
 #include "app/categories.h"
-#include "app/framework/category_host.h"
+#include "view/category_host.h"
 #include "app/main_window.h"
 #include "pages/gas/gas_pages.h"
-#include "tests/pages/page_test_support.h"
+#include "tests/view/page_test_support.h"
 
 namespace tamsu {
 namespace {
@@ -86,7 +86,7 @@ TEST(TrendModel, TheValueAxisTakesTheFinestRoundStepsThatHoldTheData) {
 
 // A page on the simulator and a trend that follows it.
 struct TrendOnSim : PageOnSim {
-  TrendOnSim() : PageOnSim("Mg11Page", test::Make<Mg11Page>()) { trend.Follow(page.get(), "Gas / MG11"); }
+  TrendOnSim() : PageOnSim("Mg11Page", test::Make("Mg11Page")) { trend.Follow(page.get(), "Gas / MG11"); }
   const TrendSeries& Of(int edit) { return *trend.Model().Find(edit); }
   size_t IndexOf(int edit) { return static_cast<size_t>(&Of(edit) - trend.Model().All().data()); }
   TrendWindow trend;

@@ -3,7 +3,7 @@
 #include <QComboBox>
 
 #include "pages/gas/gas_pages.h"
-#include "tests/pages/page_test_support.h"
+#include "tests/view/page_test_support.h"
 
 namespace tamsu {
 namespace {
@@ -22,19 +22,19 @@ const Box kWritten{"Write Successfully", "", MessageIcon::Exclamation};
 // the single of the fume coefficient, and NO2's register read twice.
 TEST(GasPages, EachRepresentationFamilyAtItsEdges) {
   test::ExpectReads({
-      {"CoPage", Make<CoPage>(), {{2, 0xFFFF}}, {1067}, {{1055, "-0.1"}}, {Read(2)}},
-      {"So2Page", Make<So2Page>(), {{2, 1234}}, {1078}, {{1075, "12.34"}}, {Read(2)}},
-      {"No2Page", Make<No2Page>(), {{2, 1000}}, {1085}, {{1082, "10.00"}, {1087, "20.50"}}, {Read(2), Read(2)}},
-      {"Ch4Page", Make<Ch4Page>(), {{2, 0xFFFF}}, {1612}, {{1486, "-1"}}, {Read(2)}},
-      {"Sf6Page", Make<Sf6Page>(), {{2, 0xFFFF}}, {1664}, {{1661, "-1"}}, {Read(2)}},
-      {"HchoPage", Make<HchoPage>(), {{1, 0xFF38}}, {1602}, {{1601, "-20.0"}}, {Read(1)}},
-      {"TvocPage", Make<TvocPage>(), {{0, 0xFFFF}}, {1070}, {{1071, "65535"}}, {Read(0)}},
-      {"LampPage", Make<LampPage>(), {{0, 0xFFFF}}, {1054}, {{1053, "-0.01"}}, {Read(0)}},
-      {"LampPage", Make<LampPage>(), {{0x200, 0x3FC0}, {0x201, 0}}, {1059}, {{1058, "1.500000"}}, {Read(0x200, 2)}},
-      {"H2sPage", Make<H2sPage>(), {{2, 0xFFFF}}, {1181}, {{1169, "65535"}}, {Read(2)}},
-      {"O2Page", Make<O2Page>(), {{0x38, 0xFFFB}}, {1164}, {{1144, "-0.5"}}, {Read(0x38)}},
-      {"Co2Page", Make<Co2Page>(), {{0x38, 0xFFF6}}, {1101}, {{1100, "-10"}}, {Read(0x38)}},
-      {"Co2Page", Make<Co2Page>(), {{2, 0xFFF6}}, {1054}, {{1053, "65526"}}, {Read(2)}},
+      {"CoPage", Make("CoPage"), {{2, 0xFFFF}}, {1067}, {{1055, "-0.1"}}, {Read(2)}},
+      {"So2Page", Make("So2Page"), {{2, 1234}}, {1078}, {{1075, "12.34"}}, {Read(2)}},
+      {"No2Page", Make("No2Page"), {{2, 1000}}, {1085}, {{1082, "10.00"}, {1087, "20.50"}}, {Read(2), Read(2)}},
+      {"Ch4Page", Make("Ch4Page"), {{2, 0xFFFF}}, {1612}, {{1486, "-1"}}, {Read(2)}},
+      {"Sf6Page", Make("Sf6Page"), {{2, 0xFFFF}}, {1664}, {{1661, "-1"}}, {Read(2)}},
+      {"HchoPage", Make("HchoPage"), {{1, 0xFF38}}, {1602}, {{1601, "-20.0"}}, {Read(1)}},
+      {"TvocPage", Make("TvocPage"), {{0, 0xFFFF}}, {1070}, {{1071, "65535"}}, {Read(0)}},
+      {"LampPage", Make("LampPage"), {{0, 0xFFFF}}, {1054}, {{1053, "-0.01"}}, {Read(0)}},
+      {"LampPage", Make("LampPage"), {{0x200, 0x3FC0}, {0x201, 0}}, {1059}, {{1058, "1.500000"}}, {Read(0x200, 2)}},
+      {"H2sPage", Make("H2sPage"), {{2, 0xFFFF}}, {1181}, {{1169, "65535"}}, {Read(2)}},
+      {"O2Page", Make("O2Page"), {{0x38, 0xFFFB}}, {1164}, {{1144, "-0.5"}}, {Read(0x38)}},
+      {"Co2Page", Make("Co2Page"), {{0x38, 0xFFF6}}, {1101}, {{1100, "-10"}}, {Read(0x38)}},
+      {"Co2Page", Make("Co2Page"), {{2, 0xFFF6}}, {1054}, {{1053, "65526"}}, {Read(2)}},
   });
 }
 
@@ -42,19 +42,19 @@ TEST(GasPages, EachRepresentationFamilyAtItsEdges) {
 // calibration goes to 0x0032, never to its humidity upper limit at 0x0033.
 TEST(GasPages, ThresholdWrites) {
   test::ExpectWrites({
-      {"O2Page", Make<O2Page>(), 1138, 1153, "-0.5", Write(0x32, 0xFFFB)},
-      {"O2Page", Make<O2Page>(), 1142, 1161, "23.5", Write(0x36, 235)},
-      {"H2sPage", Make<H2sPage>(), 1176, 1195, "70000", Write(0x36, 4464)},
-      {"Co2Page", Make<Co2Page>(), 1100, 1102, "-10", Write(0x38, 0xFFF6)},
-      {"Co2Page", Make<Co2Page>(), 1073, 1079, "1500", Write(0x36, 1500)},
-      {"Co2Page", Make<Co2Page>(), 1094, 1096, "1.5", Write(0x32, 15)},
-      {"Co2Page", Make<Co2Page>(), 1064, 1070, "80", Write(0x33, 800)},
+      {"O2Page", Make("O2Page"), 1138, 1153, "-0.5", Write(0x32, 0xFFFB)},
+      {"O2Page", Make("O2Page"), 1142, 1161, "23.5", Write(0x36, 235)},
+      {"H2sPage", Make("H2sPage"), 1176, 1195, "70000", Write(0x36, 4464)},
+      {"Co2Page", Make("Co2Page"), 1100, 1102, "-10", Write(0x38, 0xFFF6)},
+      {"Co2Page", Make("Co2Page"), 1073, 1079, "1500", Write(0x36, 1500)},
+      {"Co2Page", Make("Co2Page"), 1094, 1096, "1.5", Write(0x32, 15)},
+      {"Co2Page", Make("Co2Page"), 1064, 1070, "80", Write(0x33, 800)},
   }, kWritten);
 }
 
 // The range chosen in the list decides the gas form at every press and poll.
 TEST(GasPages, RangeFollowsTheChosenEntry) {
-  PageOnSim nh3("Nh3Page", Make<Nh3Page>());
+  PageOnSim nh3("Nh3Page", Make("Nh3Page"));
   EXPECT_EQ(nh3.page->CurrentEntry(1131), "NH3&Tem&Hum 0-50ppm");
   ASSERT_TRUE(nh3.line.Sim().SetRegister(2, 250));
   nh3.Choose(1131, "NH3 0-100ppm");
@@ -73,7 +73,7 @@ TEST(GasPages, RangeFollowsTheChosenEntry) {
   nh3.Click(1127);
   EXPECT_EQ(nh3.line.Sim().GetRegister(0x38), 7);
 
-  PageOnSim o3("O3Page", Make<O3Page>());
+  PageOnSim o3("O3Page", Make("O3Page"));
   o3.Choose(1200, "O3&Tem&Hum 0-100ppm");
   o3.Set(1210, "12.3");
   o3.Click(1229);
@@ -91,7 +91,7 @@ TEST(GasPages, RangeFollowsTheChosenEntry) {
 // The gas-only entry blanks and disables the temperature and humidity, leaves them out of the
 // poll and keeps the gas rows working; the other entry gives them back with the blank text.
 TEST(GasPages, GasOnlyEntryOnAReadingAndAThresholdPage) {
-  PageOnSim co("CoPage", Make<CoPage>());
+  PageOnSim co("CoPage", Make("CoPage"));
   for (int id : {1068, 1054}) co.Set(id, "old");
   co.Choose(1236, "CO");
   for (int id : {1068, 1054}) EXPECT_EQ(co.Text(id), " ");
@@ -105,7 +105,7 @@ TEST(GasPages, GasOnlyEntryOnAReadingAndAThresholdPage) {
   EXPECT_EQ(co.Text(1068), " ");
 
   // On the sorted pages with an edit field only the buttons go; the fields stay enabled.
-  PageOnSim ch4("Ch4Page", Make<Ch4Page>());
+  PageOnSim ch4("Ch4Page", Make("Ch4Page"));
   ch4.Choose(1607, "CH4");
   EXPECT_TRUE(ch4.Enabled(1608) && ch4.Enabled(1610));
   EXPECT_FALSE(ch4.Enabled(1609) || ch4.Enabled(1611));
@@ -117,7 +117,7 @@ TEST(GasPages, GasOnlyEntryOnAReadingAndAThresholdPage) {
   EXPECT_TRUE(ch4.Enabled(1612) && ch4.Enabled(1607));
   EXPECT_FALSE(ch4.Enabled(1609) || ch4.Enabled(1611));
 
-  PageOnSim o2("O2Page", Make<O2Page>());
+  PageOnSim o2("O2Page", Make("O2Page"));
   const std::vector<int> climateEdits{1133, 1134, 1136, 1137, 1138, 1139, 1140, 1141};
   for (int id : climateEdits) o2.Set(id, "old");
   o2.Choose(1132, "O2 0-25%vol");
@@ -145,20 +145,20 @@ TEST(GasPages, PollOrderAndRealTimeBoxOfEveryPage) {
     std::string message;
     QString caption = "Real Time";
   } cases[] = {
-      {"LampPage", Make<LampPage>(), {Read(0)}, 1064, mark},
-      {"TvocPage", Make<TvocPage>(), {Read(0)}, 1072, mark},
-      {"CoPage", Make<CoPage>(), temHumGas, 1069, mark},
-      {"So2Page", Make<So2Page>(), temHumGas, 1079, mark},
-      {"No2Page", Make<No2Page>(), {Read(1), Read(0), Read(2), Read(2)}, 1086, mark},
-      {"HchoPage", Make<HchoPage>(), temHumGas, 1605, plain},
-      {"Ch4Page", Make<Ch4Page>(), temHumGas, 1613, plain},
-      {"Sf6Page", Make<Sf6Page>(), temHumGas, 1659, mark},
-      {"Co2Page", Make<Co2Page>(), temHumGas, 1015, mark, "Teal Time"},
-      {"O2Page", Make<O2Page>(), temHumGas, 1015, mark},
-      {"H2sPage", Make<H2sPage>(), temHumGas, 1015, mark},
-      {"Nh3Page", Make<Nh3Page>(), temHumGas, 1015, mark},
-      {"O3Page", Make<O3Page>(), temHumGas, 1015, mark},
-      {"Mg11Page", Make<Mg11Page>(), {Read(0, 19)}, 1435, plain},
+      {"LampPage", Make("LampPage"), {Read(0)}, 1064, mark},
+      {"TvocPage", Make("TvocPage"), {Read(0)}, 1072, mark},
+      {"CoPage", Make("CoPage"), temHumGas, 1069, mark},
+      {"So2Page", Make("So2Page"), temHumGas, 1079, mark},
+      {"No2Page", Make("No2Page"), {Read(1), Read(0), Read(2), Read(2)}, 1086, mark},
+      {"HchoPage", Make("HchoPage"), temHumGas, 1605, plain},
+      {"Ch4Page", Make("Ch4Page"), temHumGas, 1613, plain},
+      {"Sf6Page", Make("Sf6Page"), temHumGas, 1659, mark},
+      {"Co2Page", Make("Co2Page"), temHumGas, 1015, mark, "Teal Time"},
+      {"O2Page", Make("O2Page"), temHumGas, 1015, mark},
+      {"H2sPage", Make("H2sPage"), temHumGas, 1015, mark},
+      {"Nh3Page", Make("Nh3Page"), temHumGas, 1015, mark},
+      {"O3Page", Make("O3Page"), temHumGas, 1015, mark},
+      {"Mg11Page", Make("Mg11Page"), {Read(0, 19)}, 1435, plain},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.profile);
@@ -181,14 +181,14 @@ TEST(GasPages, PollOrderAndRealTimeBoxOfEveryPage) {
 
 // CO2's lower limit reads silently; its other buttons say why they failed.
 TEST(GasPages, SilentCo2UnderAndLampCalibration) {
-  PageOnSim co2("Co2Page", Make<Co2Page>());
+  PageOnSim co2("Co2Page", Make("Co2Page"));
   co2.line.GetLink().ClosePort();
   co2.Click(1076);
   EXPECT_TRUE(co2.line.TakeBoxes().empty());
   co2.Click(1074);
   EXPECT_EQ(co2.line.TakeBoxes(), (std::vector<Box>{{"Serial port not open!", "Warning", MessageIcon::Exclamation}}));
 
-  PageOnSim lamp("LampPage", Make<LampPage>());
+  PageOnSim lamp("LampPage", Make("LampPage"));
   lamp.Set(1055, "1.25");
   lamp.Click(1057);
   lamp.Set(1058, "0.5");
@@ -205,7 +205,7 @@ TEST(GasPages, SilentCo2UnderAndLampCalibration) {
 // The block's eighteen quantities from one answer; a short or failed answer empties them all,
 // silently; a single row's failure says so in the page's own words.
 TEST(GasPages, MultiGasBlock) {
-  PageOnSim t("Mg11Page", Make<Mg11Page>());
+  PageOnSim t("Mg11Page", Make("Mg11Page"));
   auto& sim = t.line.Sim();
   ASSERT_TRUE(sim.SetRegister(0x0003, 0xFF9C) && sim.SetRegister(0x0002, 552) && sim.SetRegister(0x0004, 1013));
   ASSERT_TRUE(sim.SetRegister32(0x0005, 100000) && sim.SetRegister(0x0009, 6) && sim.SetRegister(0x000B, 209));

@@ -4,7 +4,7 @@
 #include <QPushButton>
 
 #include "pages/water/water_pages.h"
-#include "tests/pages/page_test_support.h"
+#include "tests/view/page_test_support.h"
 
 namespace tamsu {
 namespace {
@@ -32,7 +32,7 @@ bool AllButtonsEnabled(DevicePage& page) {
 
 // Readings at their edges, the state's texts, the tilt angle's single.
 TEST(WaterGauge, ReadsAndTheirTwoMessageFamilies) {
-  PageOnSim t("WaterGaugePage", Make<WaterGaugePage>());
+  PageOnSim t("WaterGaugePage", Make("WaterGaugePage"));
   auto& sim = t.line.Sim();
   const struct {
     uint16_t reg;
@@ -70,7 +70,7 @@ TEST(WaterGauge, ReadsAndTheirTwoMessageFamilies) {
 // Whole numbers truncated to their low 16 bits, the tilt angle as a single, lists by index;
 // nothing chosen sends nothing rather than 65535.
 TEST(WaterGauge, Writes) {
-  PageOnSim t("WaterGaugePage", Make<WaterGaugePage>());
+  PageOnSim t("WaterGaugePage", Make("WaterGaugePage"));
   for (const char* text : {"abc", "70000", "-1", "12.7"}) {
     t.Set(3205, text);
     t.Click(3245);
@@ -88,7 +88,7 @@ TEST(WaterGauge, Writes) {
 
 // One request for three registers; an exception or a closed port empties the three fields.
 TEST(WaterGauge, PollAndRealTimeBox) {
-  PageOnSim t("WaterGaugePage", Make<WaterGaugePage>());
+  PageOnSim t("WaterGaugePage", Make("WaterGaugePage"));
   ASSERT_TRUE(t.line.Sim().SetRegister(2, 2) && t.line.Sim().SetRegister(1, 0xFFF6));
   t.page->RealTimePoll();
   EXPECT_EQ(t.line.TakeRequests(), std::vector<Request>{Read(0, 3)});
@@ -114,7 +114,7 @@ TEST(WaterGauge, PollAndRealTimeBox) {
 
 // Signed on "Inquire", unsigned in the poll; calibrations refused when they would write 0.
 TEST(PhPage, ReadsPollAndCalibration) {
-  PageOnSim t("PhPage", Make<PhPage>());
+  PageOnSim t("PhPage", Make("PhPage"));
   ASSERT_TRUE(t.line.Sim().SetRegister(0, 0x8000));
   t.Click(3321);
   EXPECT_EQ(t.Text(3301), "-327.68");
@@ -149,7 +149,7 @@ TEST(PhPage, ReadsPollAndCalibration) {
 
 // EC at the resolution chosen, in the buttons, the poll and the calibration.
 TEST(EcPage, ResolutionCompensationAndCalibration) {
-  PageOnSim t("EcPage", Make<EcPage>());
+  PageOnSim t("EcPage", Make("EcPage"));
   ASSERT_TRUE(t.line.Sim().SetRegister(0, 1234));
   const char* shown[] = {"1234", "123.4", "12.34", "1.234"};
   for (int i = 0; i < 4; ++i) {
@@ -204,10 +204,10 @@ TEST(WaterQualityPages, PollsReadsAndCalibrations) {
     std::vector<Request> poll;
     size_t pollBoxesWhenClosed;
   } cases[] = {
-      {"DoPage", Make<DoPage>(), {Read(0, 2), Read(2, 2), Read(4, 2)}, 0},
-      {"TurbidityPage", Make<TurbidityPage>(), {Read(0), Read(1)}, 2},
-      {"ClPage", Make<ClPage>(), {Read(0)}, 0},
-      {"NhnPage", Make<NhnPage>(), {Read(0), Read(1), Read(2)}, 0},
+      {"DoPage", Make("DoPage"), {Read(0, 2), Read(2, 2), Read(4, 2)}, 0},
+      {"TurbidityPage", Make("TurbidityPage"), {Read(0), Read(1)}, 2},
+      {"ClPage", Make("ClPage"), {Read(0)}, 0},
+      {"NhnPage", Make("NhnPage"), {Read(0), Read(1), Read(2)}, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.profile);
@@ -224,17 +224,17 @@ TEST(WaterQualityPages, PollsReadsAndCalibrations) {
     EXPECT_EQ(t.line.TakeBoxes(), std::vector<Box>{Warning("Please open the serial port first!")});
   }
 
-  PageOnSim cl("ClPage", Make<ClPage>());
+  PageOnSim cl("ClPage", Make("ClPage"));
   ASSERT_TRUE(cl.line.Sim().SetRegister(0, 0xFFFF));
   cl.Click(3721);
   EXPECT_EQ(cl.Text(3701), "-0.01");
-  PageOnSim nhn("NhnPage", Make<NhnPage>());
+  PageOnSim nhn("NhnPage", Make("NhnPage"));
   ASSERT_TRUE(nhn.line.Sim().SetRegister(2, 250));
   nhn.Click(3823);
   EXPECT_EQ(nhn.Text(3803), "25.0");
 
   // One button reads both DO values; only the mg/L read says why it failed.
-  PageOnSim oxygen("DoPage", Make<DoPage>());
+  PageOnSim oxygen("DoPage", Make("DoPage"));
   oxygen.Click(3521);
   EXPECT_EQ(oxygen.Text(3501), "95.199997");
   EXPECT_EQ(oxygen.Text(3502), "8.260000");
@@ -244,7 +244,7 @@ TEST(WaterQualityPages, PollsReadsAndCalibrations) {
   EXPECT_EQ(oxygen.Text(3501) + oxygen.Text(3502), "");
   EXPECT_EQ(oxygen.line.TakeBoxes(), std::vector<Box>{Warning("Serial port not open!")});
 
-  PageOnSim turbidity("TurbidityPage", Make<TurbidityPage>());
+  PageOnSim turbidity("TurbidityPage", Make("TurbidityPage"));
   turbidity.Click(3641);
   turbidity.Click(3642);
   EXPECT_EQ(turbidity.line.TakeRequests(), (std::vector<Request>{Write(0x1010, 1), Write(0x1010, 2)}));

@@ -5,9 +5,9 @@
 #include <bit>
 
 #include "app/categories.h"
-#include "app/framework/category_host.h"
+#include "view/category_host.h"
 #include "pages/soil_weather/soil_weather_pages.h"
-#include "tests/pages/page_test_support.h"
+#include "tests/view/page_test_support.h"
 
 namespace tamsu {
 namespace {
@@ -29,17 +29,17 @@ Box Warning(const char* text) { return {text, "Warning", MessageIcon::Exclamatio
 // the rain and snow code.
 TEST(SoilWeatherPages, ReadingsAtTheEdgesOfTheirRepresentation) {
   test::ExpectReads({
-      {"ThreeInOneSoilPage", Make<ThreeInOneSoilPage>(), {{2, 40000}}, {1302}, {{1301, "40000"}}, {Read(2)}},
-      {"SoilConductivityPage", Make<SoilConductivityPage>(), {{2, 40000}}, {1369}, {{1394, "-25536.0"}}, {Read(2)}},
-      {"ThreeInOneSoilPage", Make<ThreeInOneSoilPage>(), {{0, 3333}}, {1298}, {{1297, "33.33"}}, {Read(0)}},
-      {"SoilMoisturePage", Make<SoilMoisturePage>(), {{1, 3333}}, {1252}, {{1251, "33.33"}}, {Read(1)}},
-      {"SoilTemMoisturePage", Make<SoilTemMoisturePage>(), {{0, 3333}}, {1306}, {{1304, "333.3"}}, {Read(0)}},
-      {"SoilTensionPage", Make<SoilTensionPage>(), {{0, 0xFFF6}}, {1586}, {{1587, "-1.0"}}, {Read(0)}},
-      {"TypeCWeatherCo2Page", Make<TypeCWeatherCo2Page>(), {{0x1FA, 100000}}, {1320}, {{1314, "100000"}}, {Read(0x1FA, 2)}},
-      {"TypeCWeatherPmPage", Make<TypeCWeatherPmPage>(), {{0x1F5, 0xFF9C}}, {1279}, {{1277, "-10.0"}}, {Read(0x1F5)}},
-      {"UvPage", Make<UvPage>(), {{2, 1234}}, {1276}, {{1273, "12.34"}}, {Read(2)}},
-      {"DustTesterPage", Make<DustTesterPage>(), {{2, 0xFFFF}}, {1349}, {{1414, "65535"}}, {Read(2)}},
-      {"RainSnowPage", Make<RainSnowPage>(), {{0, 1}}, {1284}, {{1282, "Warning"}}, {Read(0)}},
+      {"ThreeInOneSoilPage", Make("ThreeInOneSoilPage"), {{2, 40000}}, {1302}, {{1301, "40000"}}, {Read(2)}},
+      {"SoilConductivityPage", Make("SoilConductivityPage"), {{2, 40000}}, {1369}, {{1394, "-25536.0"}}, {Read(2)}},
+      {"ThreeInOneSoilPage", Make("ThreeInOneSoilPage"), {{0, 3333}}, {1298}, {{1297, "33.33"}}, {Read(0)}},
+      {"SoilMoisturePage", Make("SoilMoisturePage"), {{1, 3333}}, {1252}, {{1251, "33.33"}}, {Read(1)}},
+      {"SoilTemMoisturePage", Make("SoilTemMoisturePage"), {{0, 3333}}, {1306}, {{1304, "333.3"}}, {Read(0)}},
+      {"SoilTensionPage", Make("SoilTensionPage"), {{0, 0xFFF6}}, {1586}, {{1587, "-1.0"}}, {Read(0)}},
+      {"TypeCWeatherCo2Page", Make("TypeCWeatherCo2Page"), {{0x1FA, 100000}}, {1320}, {{1314, "100000"}}, {Read(0x1FA, 2)}},
+      {"TypeCWeatherPmPage", Make("TypeCWeatherPmPage"), {{0x1F5, 0xFF9C}}, {1279}, {{1277, "-10.0"}}, {Read(0x1F5)}},
+      {"UvPage", Make("UvPage"), {{2, 1234}}, {1276}, {{1273, "12.34"}}, {Read(2)}},
+      {"DustTesterPage", Make("DustTesterPage"), {{2, 0xFFFF}}, {1349}, {{1414, "65535"}}, {Read(2)}},
+      {"RainSnowPage", Make("RainSnowPage"), {{0, 1}}, {1284}, {{1282, "Warning"}}, {Read(0)}},
   });
 }
 
@@ -47,12 +47,12 @@ TEST(SoilWeatherPages, ReadingsAtTheEdgesOfTheirRepresentation) {
 // truncated, dust coefficients as singles over two registers, read back with "%f".
 TEST(SoilWeatherPages, SetUpWritesAndTheFloatCoefficientReadsBack) {
   test::ExpectWrites({
-      {"SoilConductivityPage", Make<SoilConductivityPage>(), 1385, 1391, "12.9", Write(0x52, 12)},
-      {"SoilConductivityPage", Make<SoilConductivityPage>(), 1383, 1387, "-1.5", Write(0x50, 0xFFF1)},
-      {"UvPage", Make<UvPage>(), 1071, 1074, "-1.5", Write(0x51, 0xFFF1)},
-      {"TypeCWeatherPmPage", Make<TypeCWeatherPmPage>(), 1027, 1029, "7", Write(0x60, 7)},
+      {"SoilConductivityPage", Make("SoilConductivityPage"), 1385, 1391, "12.9", Write(0x52, 12)},
+      {"SoilConductivityPage", Make("SoilConductivityPage"), 1383, 1387, "-1.5", Write(0x50, 0xFFF1)},
+      {"UvPage", Make("UvPage"), 1071, 1074, "-1.5", Write(0x51, 0xFFF1)},
+      {"TypeCWeatherPmPage", Make("TypeCWeatherPmPage"), 1027, 1029, "7", Write(0x60, 7)},
   }, kWritten);
-  PageOnSim dust("DustTesterPage", Make<DustTesterPage>());
+  PageOnSim dust("DustTesterPage", Make("DustTesterPage"));
   dust.Set(1415, "1.5");
   dust.Click(1351);
   EXPECT_EQ(dust.line.TakeRequests(), (std::vector<Request>{{0x10, 0x60, 2}}));
@@ -68,7 +68,7 @@ TEST(SoilWeatherPages, SetUpWritesAndTheFloatCoefficientReadsBack) {
   dust.line.Sim().AddFault({.kind = sim::FaultKind::Silence});
   dust.page->RealTimePoll();
   EXPECT_EQ(dust.Text(1412), shown);
-  PageOnSim pm("PmPage", Make<PmPage>());
+  PageOnSim pm("PmPage", Make("PmPage"));
   pm.Click(1288);
   pm.line.Sim().AddFault({.kind = sim::FaultKind::Silence});
   pm.Click(1288);
@@ -79,7 +79,7 @@ TEST(SoilWeatherPages, SetUpWritesAndTheFloatCoefficientReadsBack) {
 // measured values rely on the transaction. Unticked after the port was lost, every button is
 // usable again.
 TEST(SoilWeatherPages, ConductivityCoefficientsTestThePort) {
-  PageOnSim t("SoilConductivityPage", Make<SoilConductivityPage>());
+  PageOnSim t("SoilConductivityPage", Make("SoilConductivityPage"));
   t.page->RealTimeCheckBox()->click();
   EXPECT_FALSE(t.Enabled(1375) || t.Enabled(1369));
   t.line.GetLink().ClosePort();
@@ -101,13 +101,13 @@ TEST(SoilWeatherPages, ConductivityCoefficientsTestThePort) {
 // The tension button's own words; EVA's weight is unsigned on button and poll alike, its level
 // a single-precision product of that weight; its clearing command in its own words.
 TEST(SoilWeatherPages, TensionAndEvaInTheirOwnWords) {
-  PageOnSim tension("SoilTensionPage", Make<SoilTensionPage>());
+  PageOnSim tension("SoilTensionPage", Make("SoilTensionPage"));
   tension.line.Sim().AddFault({.kind = sim::FaultKind::BadCrc});
   tension.Click(1586);
   EXPECT_EQ(tension.line.TakeBoxes(), std::vector<Box>{Warning("Device check value error")});
 
-  EXPECT_EQ(std::bit_cast<uint32_t>(static_cast<float>(EvaPage::kLevelPerGram)), 0x3B509B88u);
-  PageOnSim eva("EvaPage", Make<EvaPage>());
+  EXPECT_EQ(std::bit_cast<uint32_t>(static_cast<float>(kEvaLevelPerGram)), 0x3B509B88u);
+  PageOnSim eva("EvaPage", Make("EvaPage"));
   for (auto [raw, weight, level] : {std::tuple{3142, "3142", "10.00"}, {0, "0", "0.00"}, {40000, "40000", "127.32"}}) {
     ASSERT_TRUE(eva.line.Sim().SetRegister(0, raw));
     eva.Click(1572);
@@ -151,7 +151,7 @@ TEST(SoilWeatherPages, TensionAndEvaInTheirOwnWords) {
 // "Sensor Type" decides what the UV poll reads and blanks and disables the climate group;
 // "SensorType" of a station, sorted, starts on its shelter variant with the address row usable.
 TEST(SoilWeatherPages, SensorTypeListsAndWhatTheyEnable) {
-  PageOnSim uv("UvPage", Make<UvPage>());
+  PageOnSim uv("UvPage", Make("UvPage"));
   const std::vector<int> group{1271, 1272, 1071, 1057, 1274, 1275, 1072, 1073, 1074, 1075};
   uv.Choose(1270, "UV");
   for (int id : {1271, 1272, 1071, 1057}) EXPECT_EQ(uv.Text(id), " ") << id;
@@ -166,7 +166,7 @@ TEST(SoilWeatherPages, SensorTypeListsAndWhatTheyEnable) {
   uv.page->RealTimeCheckBox()->click();
   EXPECT_FALSE(uv.Enabled(1270));
 
-  PageOnSim co2("TypeCWeatherCo2Page", Make<TypeCWeatherCo2Page>());
+  PageOnSim co2("TypeCWeatherCo2Page", Make("TypeCWeatherCo2Page"));
   QComboBox* type = co2.page->SelectorBox(1665);
   EXPECT_EQ(type->count(), 2);
   EXPECT_EQ(co2.page->CurrentEntry(1665), "CO2 blinds");
@@ -190,30 +190,30 @@ TEST(SoilWeatherPages, PollOrderAndRealTimeBoxOfEveryPage) {
     std::vector<int> locked;
     std::string message = kOpenFirst.text;
   } cases[] = {
-      {"ThreeInOneSoilPage", Make<ThreeInOneSoilPage>(), {Read(0), Read(1), Read(2)}, 1303, {1298, 1300, 1302}},
-      {"SoilTemMoisturePage", Make<SoilTemMoisturePage>(), {Read(0), Read(1)}, 1308, {1306, 1307}},
-      {"SoilMoisturePage", Make<SoilMoisturePage>(), {Read(1)}, 1253, {1252}},
-      {"SoilConductivityPage", Make<SoilConductivityPage>(), {Read(0), Read(1), Read(2), Read(3), Read(4)}, 1370,
+      {"ThreeInOneSoilPage", Make("ThreeInOneSoilPage"), {Read(0), Read(1), Read(2)}, 1303, {1298, 1300, 1302}},
+      {"SoilTemMoisturePage", Make("SoilTemMoisturePage"), {Read(0), Read(1)}, 1308, {1306, 1307}},
+      {"SoilMoisturePage", Make("SoilMoisturePage"), {Read(1)}, 1253, {1252}},
+      {"SoilConductivityPage", Make("SoilConductivityPage"), {Read(0), Read(1), Read(2), Read(3), Read(4)}, 1370,
        {1396, 1397, 1369, 1371, 1373, 1375, 1376, 1378, 1379, 1381, 1382, 1386, 1387, 1388, 1389, 1390, 1391}},
-      {"SoilPhPage", Make<SoilPhPage>(), {Read(0)}, 1366, {1368}},
-      {"SoilTensionPage", Make<SoilTensionPage>(), {Read(0)}, 1588, {1586}},
-      {"TypeCWeatherCo2Page", Make<TypeCWeatherCo2Page>(),
+      {"SoilPhPage", Make("SoilPhPage"), {Read(0)}, 1366, {1368}},
+      {"SoilTensionPage", Make("SoilTensionPage"), {Read(0)}, 1588, {1586}},
+      {"TypeCWeatherCo2Page", Make("TypeCWeatherCo2Page"),
        {Read(0x1F5), Read(0x1F4), Read(0x1F6), Read(0x1F7), Read(0x1F9), Read(0x1FA, 2)}, 1321,
        {1315, 1316, 1317, 1318, 1319, 1320}},
-      {"TypeCWeatherPmPage", Make<TypeCWeatherPmPage>(),
+      {"TypeCWeatherPmPage", Make("TypeCWeatherPmPage"),
        {Read(0x1F5), Read(0x1F4), Read(0x1F6), Read(0x1F7), Read(0x1F8), Read(0x1F9), Read(0x1FA, 2)}, 1281,
        {1279, 1280, 1011, 1018, 1020, 1022, 1024}},
-      {"UvPage", Make<UvPage>(), {Read(1), Read(0), Read(2), Read(3)}, 1069, {1274, 1275, 1276, 1070}},
-      {"NoisePage", Make<NoisePage>(), {Read(0)}, 1250, {1249}},
-      {"AirPressurePage", Make<AirPressurePage>(), {Read(1), Read(0)}, 1258, {1256, 1257},
+      {"UvPage", Make("UvPage"), {Read(1), Read(0), Read(2), Read(3)}, 1069, {1274, 1275, 1276, 1070}},
+      {"NoisePage", Make("NoisePage"), {Read(0)}, 1250, {1249}},
+      {"AirPressurePage", Make("AirPressurePage"), {Read(1), Read(0)}, 1258, {1256, 1257},
        "Please open the seiral port first!"},
-      {"RainGaugePage", Make<RainGaugePage>(), {Read(0)}, 1261, {1260}},
-      {"RadiationPage", Make<RadiationPage>(), {Read(0)}, 1269, {1267}},
-      {"RainSnowPage", Make<RainSnowPage>(), {Read(0)}, 1015, {1284}},
-      {"PmPage", Make<PmPage>(), {Read(0), Read(1)}, 1290, {1288, 1289}},
-      {"DustTesterPage", Make<DustTesterPage>(), {Read(0), Read(1), Read(2)}, 1069,
+      {"RainGaugePage", Make("RainGaugePage"), {Read(0)}, 1261, {1260}},
+      {"RadiationPage", Make("RadiationPage"), {Read(0)}, 1269, {1267}},
+      {"RainSnowPage", Make("RainSnowPage"), {Read(0)}, 1015, {1284}},
+      {"PmPage", Make("PmPage"), {Read(0), Read(1)}, 1290, {1288, 1289}},
+      {"DustTesterPage", Make("DustTesterPage"), {Read(0), Read(1), Read(2)}, 1069,
        {1347, 1348, 1349, 1350, 1351, 1352, 1353, 1354, 1355, 1356, 1357, 1358, 1359, 1360, 1361}},
-      {"EvaPage", Make<EvaPage>(), {Read(0)}, 1573, {1572, 1570}},
+      {"EvaPage", Make("EvaPage"), {Read(0)}, 1573, {1572, 1570}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.profile);

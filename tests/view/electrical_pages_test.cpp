@@ -3,7 +3,7 @@
 #include <QPushButton>
 
 #include "pages/electrical/electrical_pages.h"
-#include "tests/pages/page_test_support.h"
+#include "tests/view/page_test_support.h"
 
 namespace tamsu {
 namespace {
@@ -20,7 +20,7 @@ const Box kNotOpen{"Serial port not open!", "Warning", MessageIcon::Exclamation}
 // Signed hundredths at their edges, a threshold written in hundredths; the box tests no port,
 // locks nothing, and a poll on a closed port empties the measured fields without a word.
 TEST(ElectricalPages, CurrentCollector) {
-  PageOnSim t("CurrentCollectorPage", Make<CurrentCollectorPage>());
+  PageOnSim t("CurrentCollectorPage", Make("CurrentCollectorPage"));
   auto& sim = t.line.Sim();
   ASSERT_TRUE(sim.SetRegister(0, 0xFFFF) && sim.SetRegister(2, 0xFF9C) && sim.SetRegister(3, 1234));
   for (int button : {3011, 3013, 3014}) t.Click(button);
@@ -51,7 +51,7 @@ TEST(ElectricalPages, CurrentCollector) {
 // The version as high.low byte, left empty with a message when it cannot be read; the
 // coefficients as singles over two registers; the poll's own order.
 TEST(ElectricalPages, Lampblack) {
-  PageOnSim t("LampblackPage", Make<LampblackPage>());
+  PageOnSim t("LampblackPage", Make("LampblackPage"));
   auto& sim = t.line.Sim();
   EXPECT_EQ(t.page->Button(3114)->accessibleName(), "Inqurie Version");
   EXPECT_EQ(t.page->Button(3144)->text(), "Inquire");

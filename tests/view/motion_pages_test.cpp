@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "pages/motion/motion_pages.h"
-#include "tests/pages/page_test_support.h"
+#include "tests/view/page_test_support.h"
 
 namespace tamsu {
 namespace {
@@ -40,7 +40,7 @@ void Press(const DevicePage& page, const QString& name) {
 // The single-axis page: speed signed, stretch and acceleration unsigned, from their own
 // buttons and from the poll, which reads the four registers in order and says nothing.
 TEST(VibrationPages, SingleAxisSignsFromButtonsAndPoll) {
-  PageOnSim t("VibrationSingleAxisPage", Make<VibrationSingleAxisPage>());
+  PageOnSim t("VibrationSingleAxisPage", Make("VibrationSingleAxisPage"));
   const struct {
     uint16_t reg, value;
     const char* name;
@@ -91,8 +91,8 @@ void PressWith(PageOnSim& t, const LineState& state, const QString& button) {
 
 // The single-axis page's reads and every coefficient read and write speak the family's words.
 TEST(VibrationPages, FamilyMessagesOfReadsAndWrites) {
-  PageOnSim single("VibrationSingleAxisPage", Make<VibrationSingleAxisPage>());
-  PageOnSim three("VibrationThreeAxisPage", Make<VibrationThreeAxisPage>());
+  PageOnSim single("VibrationSingleAxisPage", Make("VibrationSingleAxisPage"));
+  PageOnSim three("VibrationThreeAxisPage", Make("VibrationThreeAxisPage"));
   const struct {
     PageOnSim* t;
     const char* button;
@@ -121,8 +121,8 @@ TEST(VibrationPages, TemperatureCorrection) {
     Factory make;
     Box written;
   } pages[] = {
-      {"VibrationSingleAxisPage", Make<VibrationSingleAxisPage>(), kVibrationWritten},
-      {"VibrationThreeAxisPage", Make<VibrationThreeAxisPage>(), {"Write Successfully", "", kWarn}},
+      {"VibrationSingleAxisPage", Make("VibrationSingleAxisPage"), kVibrationWritten},
+      {"VibrationThreeAxisPage", Make("VibrationThreeAxisPage"), {"Write Successfully", "", kWarn}},
   };
   for (const auto& p : pages) {
     SCOPED_TRACE(p.profile);
@@ -176,10 +176,10 @@ void CheckCoefficients(const char* profile, const Factory& make, const std::vect
 }
 
 TEST(VibrationPages, CoefficientsAtTheirRegisters) {
-  CheckCoefficients("VibrationSingleAxisPage", Make<VibrationSingleAxisPage>(),
+  CheckCoefficients("VibrationSingleAxisPage", Make("VibrationSingleAxisPage"),
                     {{"Speed A CAL", 104}, {"Speed B CAL", 106}, {"Stretch A CAL", 116}, {"Stretch B CAL", 118},
                      {"ACC A CAL", 128}, {"ACC B CAL", 130}});
-  CheckCoefficients("VibrationThreeAxisPage", Make<VibrationThreeAxisPage>(),
+  CheckCoefficients("VibrationThreeAxisPage", Make("VibrationThreeAxisPage"),
                     {{"X Speed A CAL", 0x60},   {"X Speed B CAL", 0x62},   {"Y Speed A CAL", 0x64},
                      {"Y Speed B CAL", 0x66},   {"Z Speed A CAL", 0x68},   {"Z Speed B CAL", 0x6A},
                      {"X Stretch A CAL", 0x6C}, {"X Stretch B CAL", 0x6E}, {"Y Stretch A CAL", 0x70},
@@ -198,9 +198,9 @@ TEST(VibrationPages, MeasuredBlockSequence) {
     uint16_t acceleration;  // X's register
     std::vector<QString> fields;
   } pages[] = {
-      {"VibrationThreeAxisPage", Make<VibrationThreeAxisPage>(), 10,
+      {"VibrationThreeAxisPage", Make("VibrationThreeAxisPage"), 10,
        {"Tem", "X Speed", "Y Speed", "Z Speed", "X Stretch", "Y Stretch", "Z Stretch", "X Acc", "Y Acc", "Z Acc"}},
-      {"VibrationSpectrumPage", Make<VibrationSpectrumPage>(), 7,
+      {"VibrationSpectrumPage", Make("VibrationSpectrumPage"), 7,
        {"Tem", "Speed X", "Speed Y", "Speed Z", "Stretch X", "Stretch Y", "Stretch Z", "Acceleration X",
         "Acceleration Y", "Acceleration Z"}},
   };
@@ -249,10 +249,10 @@ TEST(MotionPages, RealTimeBoxLocksEveryButton) {
     QString caption;
     int buttons;
   } pages[] = {
-      {"VibrationSingleAxisPage", Make<VibrationSingleAxisPage>(), "Auto Read", 4 + 2 + 12},
-      {"VibrationThreeAxisPage", Make<VibrationThreeAxisPage>(), "Auto Read", 1 + 2 + 36},
-      {"VibrationSpectrumPage", Make<VibrationSpectrumPage>(), "Auto Read", 1},
-      {"TiltSensorPage", Make<TiltSensorPage>(), "Real Time", 3 + 2 + 1},
+      {"VibrationSingleAxisPage", Make("VibrationSingleAxisPage"), "Auto Read", 4 + 2 + 12},
+      {"VibrationThreeAxisPage", Make("VibrationThreeAxisPage"), "Auto Read", 1 + 2 + 36},
+      {"VibrationSpectrumPage", Make("VibrationSpectrumPage"), "Auto Read", 1},
+      {"TiltSensorPage", Make("TiltSensorPage"), "Real Time", 3 + 2 + 1},
   };
   for (const auto& p : pages) {
     SCOPED_TRACE(p.profile);
@@ -280,7 +280,7 @@ constexpr int kInstallation = 1977, kInstallationInquire = 1978, kInstallationSe
 constexpr int kCalibration = 1980, kCalibrationSetup = 1981;
 
 TEST(TiltSensorPage, AnglesFromButtonsAndPoll) {
-  PageOnSim t("TiltSensorPage", Make<TiltSensorPage>());
+  PageOnSim t("TiltSensorPage", Make("TiltSensorPage"));
   auto& sim = t.line.Sim();
   ASSERT_TRUE(sim.SetRegister(0, 0xF830) && sim.SetRegister(1, 9000) && sim.SetRegister(2, 0xFFFF));
   const std::pair<int, QString> angles[] = {{kAngleX, "-20.00"}, {kAngleY, "90.00"}, {kAngleZ, "-0.01"}};
@@ -320,7 +320,7 @@ TEST(TiltSensorPage, AnglesFromButtonsAndPoll) {
 // The method is read by its code (any other leaves the list as it was) and written only when
 // one is chosen; each calibration entry sends its own command, and none chosen sends nothing.
 TEST(TiltSensorPage, InstallationMethodAndCalibration) {
-  PageOnSim t("TiltSensorPage", Make<TiltSensorPage>());
+  PageOnSim t("TiltSensorPage", Make("TiltSensorPage"));
   QComboBox* method = t.page->List(kInstallation);
   QComboBox* calibration = t.page->List(kCalibration);
   ASSERT_TRUE(method && calibration);

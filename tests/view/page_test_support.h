@@ -16,8 +16,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/framework/app_context.h"
-#include "app/framework/device_page.h"
+#include "view/app_context.h"
+#include "pages/catalogue.h"
+#include "view/device_page.h"
 #include "serial/link.h"
 #include "sim/simulator.h"
 
@@ -99,9 +100,16 @@ class SimulatedLine {
 };
 
 using Factory = std::function<std::unique_ptr<DevicePage>(AppContext&)>;
-template <typename PageClass>
-Factory Make() {
-  return [](AppContext& c) -> std::unique_ptr<DevicePage> { return std::make_unique<PageClass>(c); };
+// The page of the catalogue with this class name, as the window shows it.
+inline Factory Make(const char* name) {
+  return [name](AppContext& c) -> std::unique_ptr<DevicePage> {
+    const PageDeclaration* declaration = FindPage(name);
+    if (!declaration) {
+      ADD_FAILURE() << "no page " << name;
+      std::abort();
+    }
+    return std::unique_ptr<DevicePage>(CreatePage(c, *declaration));
+  };
 }
 
 // A page on a simulated transmitter of its kind (the profile is named after the page).

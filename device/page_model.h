@@ -1,35 +1,25 @@
-// A device page is declared, not hand-wired: it lists its rows (caption, unit, control ids, the
-// read and the write of each), its real-time box, its selector lists and what their entries do,
-// its notices and its poll; DevicePage builds the widgets, wires the buttons and runs the polls.
-// What is truly particular to one page is an override of one of the virtual steps below.
+// A device page as data: its rows (caption, unit, control ids, the read and the write of each),
+// its real-time box, its selector lists and what their entries do, its notices and its poll.
+// Plain C++: the window builds widgets from it, the runner performs it on the line, and the
+// command-line tool and the tests use it with no display at all. Layout hints (columns, bands,
+// lines, metrics) are plain numbers the view reads.
 #pragma once
 
-#include <QLineEdit>
-#include <QSet>
-#include <QString>
-#include <QStringList>
-#include <QWidget>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "app/framework/app_context.h"
 #include "modbus/messages.h"
-#include "modbus/modbus_master.h"
 #include "modbus/representation.h"
-
-class QCheckBox;
-class QComboBox;
-class QGridLayout;
-class QHBoxLayout;
-class QLabel;
-class QPushButton;
-class QVBoxLayout;
+#include "serial/link.h"
 
 namespace tamsu {
+
+using Texts = std::vector<std::string>;
 
 // How a row's "Inquire" reads its field: the register, how the value is shown, the words a
 // failure is reported in, and whether a failure empties the field.
@@ -101,6 +91,8 @@ struct WriteOp {
     op.refuse = rule;
     return op;
   }
+  // Takes its value from the field (not a command, not a list entry).
+  bool FromField() const { return kind == Int || kind == Scaled || kind == Scaled32 || kind == Float; }
 };
 
 inline WriteOp WriteInt(uint16_t reg) { return {WriteOp::Int, reg}; }
@@ -117,7 +109,7 @@ inline WriteOp WritePair(uint16_t reg, uint16_t first, int multiplier) {
 // (and writes) this way instead. Decided anew at every press and poll.
 struct Variant {
   int selector = 0;
-  QStringList entries{};
+  Texts entries{};
   ReadOp read{};    // empty: the row's own
   WriteOp write{};  // None: the row's own
 };
@@ -125,7 +117,7 @@ struct Variant {
 // An entry of a row shown as a drop-down list: the value it stands for on the device, and the
 // register it is written to when that is not the row's.
 struct Choice {
-  QString text{};
+  std::string text{};
   uint16_t value = 0;
   int reg = -1;
 };
@@ -134,15 +126,15 @@ struct Choice {
 // Rows that share an "Inquire" id are read by one button, in row order: it sits on the first of
 // them, or on the one marked buttonHere, or on a line of its own (a row with no field).
 struct Row {
-  QString caption{};
-  QString unit{};
+  std::string caption{};
+  std::string unit{};
   int edit = 0;      // the field (an edit, or a list when `choices` are given); 0: no field
   int inquire = 0;   // 0: no "Inquire" button
   ReadOp read{};
   int setup = 0;     // 0: no "Set up" button
   WriteOp write{};
-  QString inquireText = QStringLiteral("Inquire");
-  QString setupText = QStringLiteral("Set up");
+  std::string inquireText = "Inquire";
+  std::string setupText = "Set up";
   std::vector<Variant> variants{};
   std::vector<Choice> choices{};
   bool unknownClears = false;  // a value no entry stands for leaves the list without a selection
@@ -157,7 +149,7 @@ struct Row {
   // Its "Inquire" first tests the port: closed, it says the real-time box's words and sends
   // nothing, leaving the field as it is.
   bool testsPort = false;
-  QString name{};  // the accessible name, where caption and unit do not say what the field is
+  std::string name{};  // the accessible name, where caption and unit do not say what the field is
   // Its line among its column's rows (0: the first, below any heading), where a page lays its
   // fields out in another order than it reads them (a grid); -1: after the rows before it.
   int line = -1;
@@ -170,7 +162,7 @@ struct RealTimeBox {
     Nothing,
   };
   int id = 0;  // 0: the page has no box
-  QString caption = QStringLiteral("Real Time");
+  std::string caption = "Real Time";
   bool testsPort = true;  // clicking it with the port closed unticks it again and says so
   std::string message = "Please open the serial port first!";
   std::string messageCaption = "Warning";
@@ -184,11 +176,11 @@ struct RealTimeBox {
 // A drop-down list captioned beside it (e.g. "Sensor Type").
 struct Selector {
   int id = 0;
-  QString caption{};
-  QStringList items{};
+  std::string caption{};
+  Texts items{};
   int selected = -1;   // set at start without a change notification
   bool editable = false;
-  bool sorted = false;
+  bool sorted = false;  // shown sorted, ignoring case
   int column = 0;
 };
 
@@ -197,7 +189,7 @@ struct Selector {
 // leaves out the `skipPoll` fields.
 struct SelectorEffect {
   int selector = 0;
-  QStringList entries{};
+  Texts entries{};
   std::vector<int> blank{};
   std::vector<int> disable{};
   std::vector<int> skipPoll{};
@@ -205,14 +197,14 @@ struct SelectorEffect {
 
 // A framed text beside the fields.
 struct Notice {
-  QString heading{};
-  QString text{};
+  std::string heading{};
+  std::string text{};
   int column = 1;
 };
 
 // A text above a column of rows.
 struct Heading {
-  QString text{};
+  std::string text{};
   int column = 0;
 };
 
@@ -238,7 +230,7 @@ struct PageMetrics {
 };
 
 struct PageDeclaration {
-  QString name{};  // the page's class name; also its objectName
+  std::string name{};  // the page's class name; also its objectName
   std::vector<Selector> selectors{};
   std::vector<Heading> headings{};
   std::vector<Row> rows{};
@@ -255,124 +247,103 @@ struct PageDeclaration {
   std::vector<int> bands{};
 };
 
-// What one field of a page shows now, for whatever reports a page's state (a record, a trend).
-struct FieldReading {
-  int id = 0;            // the field's id (an edit, a list or a selector)
-  QString caption{};     // the row's caption without its colon; a row without one, that of its "Inquire"
-  QString unit{};
-  QString text{};        // the field's text; for a list or selector, the entry chosen ("" for none)
-  bool numeric = false;  // it is filled with a number, not a code, a text or a list entry
-  bool polled = false;   // the real-time poll fills it, with the entries chosen now
-};
-
-// The seam between a QLineEdit and the Show operations and field writes.
-class LineEditField : public EditField {
- public:
-  explicit LineEditField(QLineEdit* edit) : edit_(edit) {}
-  std::string GetText() const override { return edit_->text().toStdString(); }
-  void SetText(const std::string& text) override { edit_->setText(QString::fromStdString(text)); }
-
- private:
-  QLineEdit* edit_;
-};
-
 // A refused input says so in these words.
 inline constexpr char kEmptyInputText[] = "Input content cannot be empty";
 
-class DevicePage : public QWidget {
-  Q_OBJECT
+// What the controls of a page hold now, as a value the window copies for the runner: the text
+// of every edit, the entry chosen in every list and selector (its index as shown, -1 for
+// none), and whether the real-time box is ticked.
+struct PageInputs {
+  std::map<int, std::string> texts{};
+  std::map<int, int> chosen{};
+  bool ticked = false;
 
+  std::string Text(int id) const;
+  int Chosen(int id) const;
+};
+
+// Where the text a field shows now came from: the last exchange that filled or emptied it.
+enum class FieldSource : uint8_t { NotRead, Read, Written, ReadFailed, Typed };
+// "read", "written", "read failed", "typed, not written", "not read".
+const char* SourceText(FieldSource source);
+
+struct FieldState {
+  FieldSource source = FieldSource::NotRead;
+  std::chrono::system_clock::time_point when{};  // of that exchange; none while not read
+};
+using FieldStates = std::map<int, FieldState>;
+
+// What one field of a page shows now, for whatever reports a page's state (a record, a trend).
+struct FieldReading {
+  int id = 0;             // the field's id (an edit, a list or a selector)
+  std::string caption{};  // the row's caption without its colon; a row without one, that of its "Inquire"
+  std::string unit{};
+  std::string text{};     // the field's text; for a list or selector, the entry chosen ("" for none)
+  bool numeric = false;   // it is filled with a number, not a code, a text or a list entry
+  bool polled = false;    // the real-time poll fills it, with the entries chosen now
+  FieldState state{};
+};
+
+// A field as a script or a listing sees it.
+struct FieldInfo {
+  int id = 0;
+  std::string caption{};  // as the view names the field: the caption without its colon
+  std::string unit{};
+  int inquire = 0;        // its "Inquire" button, 0: none
+  int setup = 0;          // its "Set up" button, 0: none
+  bool readable = false;  // its "Inquire" reads it now
+  bool settable = false;  // its "Set up" writes what is typed into it or chosen in it
+  bool polled = false;
+  Texts entries{};        // a list's entries
+};
+
+// Questions about a declaration with the inputs of the moment.
+class PageModel {
  public:
-  // Builds every control of `declaration`; a page without rows shows only the web address.
-  DevicePage(AppContext& context, PageDeclaration declaration, QWidget* parent = nullptr);
-  ~DevicePage() override;
+  explicit PageModel(const PageDeclaration& declaration) : d_(declaration) {}
+  const PageDeclaration& Declaration() const { return d_; }
 
-  const QString& Name() const { return declaration_.name; }
-  const PageDeclaration& Declaration() const { return declaration_; }
-  bool RealTimeTicked() const;
-  // True from the start of a poll until it has finished, message boxes included: the
-  // dispatcher does not poll a page again meanwhile, so a silent device keeps one box open,
-  // not one a second.
-  bool PollRunning() const { return pollDepth_ > 0; }
+  // "Register 0：" is "Register 0".
+  static std::string Plain(std::string caption);
+  // A row's caption without its colon; a row without one takes that of the row its button reads
+  // it with.
+  std::string RowCaption(size_t index) const;
+  // The name a screen reader says for a row's field: its caption, with its unit where the
+  // caption repeats on the page, or the row's own name.
+  std::string RowName(size_t index) const;
+  // The row whose line carries an "Inquire" button shared by several rows.
+  size_t ButtonRow(int inquire) const;
 
-  // One pass of the page's live reads (timer 5, visible page, box ticked).
-  void RealTimePoll();
+  const Row* RowOfEdit(int edit) const;
+  // A row by the caption the view names its field with (case and colon aside); null if none.
+  const Row* FindRow(const std::string& caption) const;
+  // A selector's entries in the order it shows them.
+  Texts Entries(const Selector& selector) const;
+  const Selector* SelectorOf(int id) const;
+  // The entry chosen in a selector ("" for none).
+  std::string CurrentEntry(const PageInputs& inputs, int selector) const;
+  bool EntryChosen(const PageInputs& inputs, int selector, const Texts& entries) const;
+  // The read or write a row performs now: its variant for the entries chosen, or its own.
+  ReadOp ReadFor(const PageInputs& inputs, const Row& row) const;
+  WriteOp WriteFor(const PageInputs& inputs, const Row& row) const;
+  // Left out of the poll by the entries chosen.
+  bool Skipped(const PageInputs& inputs, int edit) const;
+  // How the real-time poll fills a field now, if it does.
+  const Representation* PolledAs(const PageInputs& inputs, int edit) const;
 
-  QLineEdit* Edit(int id) const;
-  QComboBox* List(int id) const;  // the field of a row with choices
-  QPushButton* Button(int id) const;
-  QCheckBox* RealTimeCheckBox() const { return realTimeBox_; }
-  QComboBox* SelectorBox(int id) const;
-  // The entry chosen in a selector (its list text, never what is typed into an editable one).
-  QString CurrentEntry(int selector) const;
-
-  static QString WebAddress();
+  // Every control's enabled state: disabled while the ticked box locks it or a chosen entry
+  // disables it. Hidden rows are never enabled and not listed.
+  std::vector<std::pair<int, bool>> EnabledStates(const PageInputs& inputs) const;
+  // The fields choosing an entry of `selector` blanks now.
+  std::vector<int> Blanked(const PageInputs& inputs, int selector) const;
 
   // Every visible field, in the order the page shows them: its selectors, then its rows.
-  std::vector<FieldReading> Readings() const;
-
- signals:
-  // A real-time poll has filled (or emptied) the page's fields.
-  void Polled();
-
- protected:
-  // The reads of one "Inquire" button (its own row and the rows that share it).
-  virtual void Inquire(int button, bool showErrors);
-  virtual void SetUp(int button);
-  // The poll's body; by default the declared block or row reads in order.
-  virtual void Poll(bool showErrors);
-  // The read or write a row performs now: its variant for the entries chosen, or its own.
-  virtual ReadOp ReadFor(const Row& row) const;
-  virtual WriteOp WriteFor(const Row& row) const;
-  // The real-time box was clicked by the user.
-  virtual void RealTimeClicked();
-  // A selector's entry changed: blanks what the entry blanks, then Refresh().
-  virtual void SelectorChanged(int id);
-  // Enables every control unless the ticked box or a chosen entry disables it.
-  void Refresh();
-
-  // One read into one field; the result of the read.
-  uint8_t ReadInto(int editId, bool showErrors);
-
-  ModbusMaster& Master() { return master_; }
-  MessageSink& Messages() { return context_.messages; }
-  Link& GetLink() { return context_.link; }
-  const Row* RowOfEdit(int editId) const;
-  // Room above the rows for a page's own controls (e.g. an icon and a name).
-  QVBoxLayout* HeaderLayout() const { return header_; }
-  // Gives a control its id (objectName and "id:NNNN") and its accessible name.
-  static void Identify(QWidget* widget, int id, const QString& accessibleName);
+  std::vector<FieldReading> Readings(const PageInputs& inputs, const FieldStates& states) const;
+  // Every visible field of a row, for listings and scripts.
+  std::vector<FieldInfo> Fields(const PageInputs& inputs) const;
 
  private:
-  struct RowWidgets;
-
-  void Build();
-  void BuildRow(size_t index, QSet<int>& ids);
-  QVBoxLayout* Column(int column);
-  QHBoxLayout* BandOf(int column);
-  size_t BandIndex(int column) const;
-  void OrderTabs();
-  QGridLayout* ColumnGrid(int column);
-  QString RowCaption(size_t index) const;
-  QString RowName(size_t index) const;
-  bool EntryChosen(int selector, const QStringList& entries) const;
-  bool Skipped(int editId) const;
-  uint8_t ReadRow(size_t index, bool showErrors);
-  uint8_t WriteRow(size_t index);
-  void BlockRead();
-
-  AppContext& context_;
-  PageDeclaration declaration_;
-  ModbusMaster master_;
-  std::vector<std::unique_ptr<RowWidgets>> rowWidgets_;
-  QVBoxLayout* bandsBox_ = nullptr;
-  std::vector<QHBoxLayout*> bands_;
-  std::vector<QVBoxLayout*> columns_;
-  std::vector<int> firstRowLines_;  // per column, the grid line of its rows' line 0
-  std::vector<QPushButton*> buttons_;  // every "Inquire" and "Set up", in row order
-  QCheckBox* realTimeBox_ = nullptr;
-  QVBoxLayout* header_ = nullptr;
-  int pollDepth_ = 0;
+  const PageDeclaration& d_;
 };
 
 }  // namespace tamsu

@@ -4,8 +4,8 @@
 #include <functional>
 #include <memory>
 
-#include "pages/climate/climate_pages.h"
-#include "tests/pages/page_test_support.h"
+#include "view/wind_direction_view.h"
+#include "tests/view/page_test_support.h"
 
 namespace tamsu {
 namespace {
@@ -22,20 +22,20 @@ using test::PageOnSim;
 // Signed tenths at the edges, the dew point's own registers, 32-bit lux, all sixteen bits.
 TEST(ClimatePages, ReadingsAtTheEdgesOfTheirRepresentation) {
   test::ExpectReads({
-      {"TemHumPage", Make<TemHumPage>(), {{1, 0xFF38}, {0, 0x0257}}, {1010, 1013}, {{1014, "-20.0"}, {1012, "59.9"}},
+      {"TemHumPage", Make("TemHumPage"), {{1, 0xFF38}, {0, 0x0257}}, {1010, 1013}, {{1014, "-20.0"}, {1012, "59.9"}},
        {Read(1), Read(0)}},
-      {"TemHumPage", Make<TemHumPage>(), {{1, 0}}, {1010}, {{1014, "0.0"}}, {Read(1)}},
-      {"DewTemPage", Make<DewTemPage>(), {{1, 0xFFF6}, {2, 215}}, {1629, 1630}, {{1626, "-1.0"}, {1627, "21.5"}},
+      {"TemHumPage", Make("TemHumPage"), {{1, 0}}, {1010}, {{1014, "0.0"}}, {Read(1)}},
+      {"DewTemPage", Make("DewTemPage"), {{1, 0xFFF6}, {2, 215}}, {1629, 1630}, {{1626, "-1.0"}, {1627, "21.5"}},
        {Read(1), Read(2)}},
-      {"Illum20WPage", Make<Illum20WPage>(), {{2, 0x00030D40}, {6, 2000}}, {1046, 1047},
+      {"Illum20WPage", Make("Illum20WPage"), {{2, 0x00030D40}, {6, 2000}}, {1046, 1047},
        {{1044, "200000"}, {1045, "2000"}}, {Read(2, 2), Read(6)}},
-      {"Illum6WPage", Make<Illum6WPage>(), {{6, 65535}}, {1042}, {{1041, "65535"}}, {Read(6)}},
-      {"WindSpeedPage", Make<WindSpeedPage>(), {{0, 0x0096}}, {1246}, {{1245, "15.0"}}, {Read(0)}},
+      {"Illum6WPage", Make("Illum6WPage"), {{6, 65535}}, {1042}, {{1041, "65535"}}, {Read(6)}},
+      {"WindSpeedPage", Make("WindSpeedPage"), {{0, 0x0096}}, {1246}, {{1245, "15.0"}}, {Read(0)}},
   });
 }
 
 TEST(ClimatePages, KanbanSetUpWritesTenthsTruncated) {
-  PageOnSim t("TemHumKanbanPage", Make<TemHumKanbanPage>());
+  PageOnSim t("TemHumKanbanPage", Make("TemHumKanbanPage"));
   const std::pair<const char*, uint16_t> cases[] = {{"35.5", 0x0163}, {"-5", 0xFFCE}, {"12.34", 123}};
   for (const auto& [text, raw] : cases) {
     t.page->Edit(1408)->setText(QString::fromLatin1(text));
@@ -54,9 +54,9 @@ TEST(ClimatePages, AlarmStatusCodesPerPage) {
     int edit, inquire;
     std::vector<std::pair<uint16_t, QString>> shown;
   } cases[] = {
-      {"WaterLeakPage", Make<WaterLeakPage>(), 2, 1028, 1029, {{1, "Normal"}, {2, "Warning"}, {0, "err"}, {3, "err"}}},
-      {"SmokePage", Make<SmokePage>(), 3, 1019, 1020, {{0, "Normal"}, {1, "Warning"}, {2, "err"}, {0xFFFF, "err"}}},
-      {"InfraredPage", Make<InfraredPage>(), 3, 1025, 1026,
+      {"WaterLeakPage", Make("WaterLeakPage"), 2, 1028, 1029, {{1, "Normal"}, {2, "Warning"}, {0, "err"}, {3, "err"}}},
+      {"SmokePage", Make("SmokePage"), 3, 1019, 1020, {{0, "Normal"}, {1, "Warning"}, {2, "err"}, {0xFFFF, "err"}}},
+      {"InfraredPage", Make("InfraredPage"), 3, 1025, 1026,
        {{0, "Normal"}, {1, "Warning"}, {2, "err"}, {0xFFFF, "err"}}},
   };
   for (const auto& c : cases) {
@@ -77,8 +77,8 @@ TEST(ClimatePages, AlarmStatusCodesPerPage) {
 }
 
 TEST(ClimatePages, WindDirectionNamedByLowByteKeepsTheLastAfterAFailedRead) {
-  PageOnSim t("WindDirectionPage", Make<WindDirectionPage>());
-  auto& wind = static_cast<WindDirectionPage&>(*t.page);
+  PageOnSim t("WindDirectionPage", Make("WindDirectionPage"));
+  auto& wind = dynamic_cast<WindDirectionView&>(*t.page);
   EXPECT_EQ(wind.DirectionName(), "Wind Direction");
   const struct {
     uint16_t raw;
@@ -111,7 +111,7 @@ TEST(ClimatePages, WindDirectionNamedByLowByteKeepsTheLastAfterAFailedRead) {
   // The eight compass icons are drawn, each its own.
   std::vector<QImage> icons;
   for (int icon = 159; icon <= 166; ++icon) {
-    icons.push_back(WindDirectionPage::CompassIcon(icon, 32).toImage());
+    icons.push_back(WindDirectionView::CompassIcon(icon, 32).toImage());
     int painted = 0;
     for (int y = 0; y < 32; ++y)
       for (int x = 0; x < 32; ++x) painted += qAlpha(icons.back().pixel(x, y)) > 0;
@@ -135,21 +135,21 @@ TEST(ClimatePages, PollAndRealTimeBoxOfEveryPage) {
     std::string message;  // empty: no port test
     bool pollSaysWhy = false;
   } cases[] = {
-      {"TemperaturePage", Make<TemperaturePage>(), {Read(1)}, {1009}, 1011, 1, serial},
-      {"TemHumPage", Make<TemHumPage>(), {Read(1), Read(0)}, {1014, 1012}, 1015, 2, serial},
-      {"TemHumKanbanPage", Make<TemHumKanbanPage>(), {Read(1), Read(0)}, {1407, 1054}, 1398, 18, serial, true},
-      {"DewTemPage", Make<DewTemPage>(), {Read(1), Read(0), Read(2)}, {1626, 1625, 1627}, 1631, 3, serial},
-      {"WaterLeakPage", Make<WaterLeakPage>(), {Read(2)}, {1028}, 1030, 1, serial},
-      {"SmokePage", Make<SmokePage>(), {Read(3)}, {1019}, 1021, 1, serial},
-      {"InfraredPage", Make<InfraredPage>(), {Read(3)}, {1025}, 1027, 1, "Please open the seiral port first!"},
-      {"Illum6WPage", Make<Illum6WPage>(), {Read(6)}, {1041}, 1043, 1, serial},
-      {"Illum20WPage", Make<Illum20WPage>(), {Read(2, 2), Read(6)}, {1044, 1045}, 1048, 2, serial},
-      {"Illum6WTemHumPage", Make<Illum6WTemHumPage>(), {Read(1), Read(0), Read(6)}, {1031, 1012, 1014}, 1033, 3,
+      {"TemperaturePage", Make("TemperaturePage"), {Read(1)}, {1009}, 1011, 1, serial},
+      {"TemHumPage", Make("TemHumPage"), {Read(1), Read(0)}, {1014, 1012}, 1015, 2, serial},
+      {"TemHumKanbanPage", Make("TemHumKanbanPage"), {Read(1), Read(0)}, {1407, 1054}, 1398, 18, serial, true},
+      {"DewTemPage", Make("DewTemPage"), {Read(1), Read(0), Read(2)}, {1626, 1625, 1627}, 1631, 3, serial},
+      {"WaterLeakPage", Make("WaterLeakPage"), {Read(2)}, {1028}, 1030, 1, serial},
+      {"SmokePage", Make("SmokePage"), {Read(3)}, {1019}, 1021, 1, serial},
+      {"InfraredPage", Make("InfraredPage"), {Read(3)}, {1025}, 1027, 1, "Please open the seiral port first!"},
+      {"Illum6WPage", Make("Illum6WPage"), {Read(6)}, {1041}, 1043, 1, serial},
+      {"Illum20WPage", Make("Illum20WPage"), {Read(2, 2), Read(6)}, {1044, 1045}, 1048, 2, serial},
+      {"Illum6WTemHumPage", Make("Illum6WTemHumPage"), {Read(1), Read(0), Read(6)}, {1031, 1012, 1014}, 1033, 3,
        serial},
-      {"Illum20WTemHumPage", Make<Illum20WTemHumPage>(), {Read(1), Read(0), Read(2, 2), Read(6)},
+      {"Illum20WTemHumPage", Make("Illum20WTemHumPage"), {Read(1), Read(0), Read(2, 2), Read(6)},
        {1034, 1035, 1036, 1016}, 1040, 4, ""},
-      {"WindDirectionPage", Make<WindDirectionPage>(), {Read(0), Read(1)}, {1243, 1056}, 1244, 1, serial},
-      {"WindSpeedPage", Make<WindSpeedPage>(), {Read(0)}, {1245}, 1247, 1, serial},
+      {"WindDirectionPage", Make("WindDirectionPage"), {Read(0), Read(1)}, {1243, 1056}, 1244, 1, serial},
+      {"WindSpeedPage", Make("WindSpeedPage"), {Read(0)}, {1245}, 1247, 1, serial},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.profile);

@@ -1,4 +1,4 @@
-#include "app/framework/dialog_units.h"
+#include "view/dialog_units.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>

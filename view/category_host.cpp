@@ -1,11 +1,11 @@
-#include "app/framework/category_host.h"
+#include "view/category_host.h"
 
 #include <QResizeEvent>
 #include <QTabBar>
 #include <QTabWidget>
 
-#include "app/framework/device_page.h"
-#include "app/framework/dialog_units.h"
+#include "view/device_page.h"
+#include "view/dialog_units.h"
 
 namespace tamsu {
 

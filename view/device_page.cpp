@@ -1,0 +1,384 @@
+#include "view/device_page.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <tuple>
+
+#include "view/dialog_units.h"
+
+namespace tamsu {
+
+namespace {
+
+// Control sizes in dialog units, as the connection band draws them.
+constexpr int kEditHeight = 12;
+constexpr int kButtonWidth = 40;
+constexpr int kButtonHeight = 14;
+constexpr int kMargin = 7;
+
+enum GridColumn { kCaptionColumn, kEditColumn, kUnitColumn, kInquireColumn, kSetupColumn };
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+struct DevicePage::RowWidgets {
+  QLabel* caption = nullptr;
+  QLineEdit* edit = nullptr;
+  QComboBox* list = nullptr;
+  QLabel* unit = nullptr;
+  QPushButton* inquire = nullptr;
+  QPushButton* setup = nullptr;
+};
+
+DevicePage::DevicePage(AppContext& context, PageDeclaration declaration, QWidget* parent)
+    : QWidget(parent),
+      context_(context),
+      declaration_(std::move(declaration)),
+      runner_(std::make_unique<PageRunner>(context.link, declaration_, context.messages, static_cast<PageOutput&>(*this))) {
+  Build();
+}
+
+DevicePage::~DevicePage() = default;
+
+QString DevicePage::WebAddress() { return QStringLiteral("www.tamsu-tools.example"); }
+
+void DevicePage::Identify(QWidget* widget, int id, const QString& accessibleName) {
+  widget->setObjectName(QString::number(id));
+  widget->setAccessibleDescription(QStringLiteral("id:%1").arg(id));
+  widget->setAccessibleName(accessibleName);
+}
+
+QVBoxLayout* DevicePage::Column(int column) {
+  while (static_cast<int>(columns_.size()) <= column) {
+    auto* box = new QVBoxLayout;
+    box->setSpacing(DialogUnits().Y(6));
+    auto* grid = new QGridLayout;
+    const DialogUnits du;
+    grid->setHorizontalSpacing(du.X(4));
+    grid->setVerticalSpacing(du.Y(5));
+    box->addLayout(grid);
+    box->addStretch(1);
+    BandOf(static_cast<int>(columns_.size()))->addLayout(box);
+    columns_.push_back(box);
+  }
+  return columns_[column];
+}
+
+size_t DevicePage::BandIndex(int column) const {
+  size_t band = 0;
+  for (int first = 0; band + 1 < declaration_.bands.size(); ++band) {
+    first += declaration_.bands[band];
+    if (column < first) break;
+  }
+  return band;
+}
+
+QHBoxLayout* DevicePage::BandOf(int column) {
+  const size_t band = BandIndex(column);
+  while (bands_.size() <= band) {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(DialogUnits(font()).X(declaration_.metrics.columnGap));
+    bandsBox_->addLayout(row);
+    bands_.push_back(row);
+  }
+  return bands_[band];
+}
+
+QGridLayout* DevicePage::ColumnGrid(int column) {
+  return static_cast<QGridLayout*>(Column(column)->itemAt(0)->layout());
+}
+
+void DevicePage::Build() {
+  setObjectName(declaration_.name);
+  setFont(DialogFont());
+  const DialogUnits du(font());
+
+  auto* root = new QVBoxLayout(this);
+  root->setContentsMargins(du.X(kMargin), du.Y(kMargin), du.X(kMargin), du.Y(4));
+  root->setSpacing(du.Y(6));
+  header_ = new QVBoxLayout;
+  root->addLayout(header_);
+  bandsBox_ = new QVBoxLayout;
+  bandsBox_->setSpacing(du.Y(6));
+  root->addLayout(bandsBox_);
+
+  QSet<int> ids;
+  auto claim = [&ids, this](int id) {
+    Q_ASSERT_X(!ids.contains(id), "DevicePage", qPrintable(Q(declaration_.name + " repeats an id")));
+    ids.insert(id);
+  };
+
+  for (const Heading& heading : declaration_.headings) {
+    QGridLayout* grid = ColumnGrid(heading.column);
+    grid->addWidget(new QLabel(Q(heading.text), this), grid->rowCount(), kEditColumn);
+  }
+
+  for (const Selector& selector : declaration_.selectors) {
+    claim(selector.id);
+    QGridLayout* grid = ColumnGrid(selector.column);
+    const int line = grid->rowCount();
+    auto* label = new QLabel(Q(selector.caption), this);
+    auto* combo = new QComboBox(this);
+    combo->setEditable(selector.editable);
+    // Typed text is no entry: it changes nothing until an entry is chosen.
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    for (const std::string& item : model_.Entries(selector)) combo->addItem(Q(item));
+    combo->setCurrentIndex(selector.selected);
+    combo->setMinimumWidth(du.X(declaration_.metrics.editWidth + kButtonWidth));
+    label->setBuddy(combo);
+    Identify(combo, selector.id, Q(PageModel::Plain(selector.caption)));
+    if (combo->lineEdit()) combo->lineEdit()->setAccessibleName(Q(PageModel::Plain(selector.caption)));
+    grid->addWidget(label, line, kCaptionColumn);
+    grid->addWidget(combo, line, kEditColumn, 1, 3);
+    const int id = selector.id;
+    controls_[id] = combo;
+    connect(combo, &QComboBox::currentIndexChanged, this, [this, id] { runner_->SelectorChanged(id, Inputs()); });
+  }
+
+  for (const Row& row : declaration_.rows) {
+    if (static_cast<int>(firstRowLines_.size()) <= row.column) firstRowLines_.resize(row.column + 1, -1);
+    if (firstRowLines_[row.column] < 0) firstRowLines_[row.column] = ColumnGrid(row.column)->rowCount();
+  }
+  for (size_t i = 0; i < declaration_.rows.size(); ++i) {
+    BuildRow(i, ids);
+    const Row& row = declaration_.rows[i];
+    if (declaration_.realTime.id != 0 && declaration_.realTime.after != 0 && row.edit == declaration_.realTime.after) {
+      claim(declaration_.realTime.id);
+      realTimeBox_ = new QCheckBox(Q(declaration_.realTime.caption), this);
+      QGridLayout* grid = ColumnGrid(row.column);
+      grid->addWidget(realTimeBox_, grid->rowCount(), kCaptionColumn, 1, 3);
+    }
+  }
+
+  if (declaration_.realTime.id != 0) {
+    if (!realTimeBox_) {
+      claim(declaration_.realTime.id);
+      realTimeBox_ = new QCheckBox(Q(declaration_.realTime.caption), this);
+      QGridLayout* grid = ColumnGrid(declaration_.realTime.column);
+      grid->addWidget(realTimeBox_, grid->rowCount(), kCaptionColumn, 1, 3);
+    }
+    Identify(realTimeBox_, declaration_.realTime.id, Q(PageModel::Plain(declaration_.realTime.caption)));
+    connect(realTimeBox_, &QCheckBox::clicked, this, [this] { runner_->RealTimeClicked(Inputs()); });
+  }
+
+  for (const Notice& notice : declaration_.notices) {
+    auto* frame = new QGroupBox(Q(notice.heading), this);
+    auto* text = new QLabel(Q(notice.text), frame);
+    text->setWordWrap(true);
+    auto* inner = new QVBoxLayout(frame);
+    inner->addWidget(text);
+    QVBoxLayout* column = Column(notice.column);
+    column->insertWidget(column->count() - 1, frame);
+  }
+
+  for (QHBoxLayout* band : bands_) band->addStretch(1);
+  root->addStretch(1);
+  auto* web = new QLabel(WebAddress(), this);
+  web->setObjectName(QStringLiteral("webAddress"));
+  web->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  root->addWidget(web);
+  OrderTabs();
+  Refresh();
+}
+
+// Tab goes row by row, left to right, top to bottom: a band's lines across its columns, then
+// the next band, whatever order the rows were declared in.
+void DevicePage::OrderTabs() {
+  struct Stop {
+    size_t band;
+    int line, column, cell;
+    QWidget* widget;
+  };
+  std::vector<Stop> stops;
+  for (int c = 0; c < static_cast<int>(columns_.size()); ++c) {
+    QGridLayout* grid = ColumnGrid(c);
+    for (int i = 0; i < grid->count(); ++i) {
+      QWidget* w = grid->itemAt(i)->widget();
+      if (!w || !(w->focusPolicy() & Qt::TabFocus)) continue;
+      int line = 0, cell = 0, rows = 0, cells = 0;
+      grid->getItemPosition(i, &line, &cell, &rows, &cells);
+      stops.push_back({BandIndex(c), line, c, cell, w});
+    }
+  }
+  std::stable_sort(stops.begin(), stops.end(), [](const Stop& a, const Stop& b) {
+    return std::tie(a.band, a.line, a.column, a.cell) < std::tie(b.band, b.line, b.column, b.cell);
+  });
+  for (size_t k = 1; k < stops.size(); ++k) setTabOrder(stops[k - 1].widget, stops[k].widget);
+}
+
+void DevicePage::BuildRow(size_t index, QSet<int>& ids) {
+  const Row& row = declaration_.rows[index];
+  const DialogUnits du(font());
+  auto claim = [&ids, this](int id) {
+    Q_ASSERT_X(!ids.contains(id), "DevicePage", qPrintable(Q(declaration_.name + " repeats an id")));
+    ids.insert(id);
+  };
+  auto widgets = std::make_unique<RowWidgets>();
+  QGridLayout* grid = ColumnGrid(row.column);
+  const int line = row.line >= 0 ? firstRowLines_[row.column] + row.line : grid->rowCount();
+  const QString name = Q(model_.RowName(index));
+
+  QWidget* field = nullptr;
+  if (row.edit != 0 && !row.choices.empty()) {
+    claim(row.edit);
+    widgets->list = new QComboBox(this);
+    for (const Choice& choice : row.choices) widgets->list->addItem(Q(choice.text));
+    widgets->list->setCurrentIndex(-1);
+    widgets->list->setMinimumWidth(du.X(declaration_.metrics.editWidth));
+    Identify(widgets->list, row.edit, name);
+    controls_[row.edit] = widgets->list;
+    // An entry the user picks is not yet the device's.
+    connect(widgets->list, &QComboBox::activated, this, [this, id = row.edit] { Typed(id); });
+    grid->addWidget(widgets->list, line, kEditColumn);
+    field = widgets->list;
+  } else if (row.edit != 0) {
+    claim(row.edit);
+    widgets->edit = new QLineEdit(this);
+    widgets->edit->setReadOnly(row.readOnly);
+    widgets->edit->setFixedSize(du.X(declaration_.metrics.editWidth), du.Y(kEditHeight));
+    Identify(widgets->edit, row.edit, name);
+    controls_[row.edit] = widgets->edit;
+    connect(widgets->edit, &QLineEdit::textEdited, this, [this, id = row.edit] { Typed(id); });
+    grid->addWidget(widgets->edit, line, kEditColumn);
+    field = widgets->edit;
+  }
+  if (!row.caption.empty()) {
+    widgets->caption = new QLabel(Q(row.caption), this);
+    if (field) widgets->caption->setBuddy(field);
+    grid->addWidget(widgets->caption, line, kCaptionColumn);
+  }
+  if (!row.unit.empty()) {
+    widgets->unit = new QLabel(Q(row.unit), this);
+    grid->addWidget(widgets->unit, line, kUnitColumn);
+  }
+
+  // Of the rows that share an "Inquire", one carries the button: a line of its own, else the
+  // row marked for it, else the first.
+  const bool carries = row.inquire != 0 && model_.ButtonRow(row.inquire) == index;
+  const QString what = name.isEmpty() ? Q(PageModel::Plain(row.caption)) : name;
+  auto button = [&](int id, const QString& text) {
+    claim(id);
+    auto* b = new QPushButton(text, this);
+    if (const int narrow = declaration_.metrics.buttonWidth; narrow > 0) {
+      b->setFixedWidth(std::max(du.X(narrow), b->fontMetrics().horizontalAdvance(text) + du.X(6)));
+      b->setMinimumHeight(du.Y(kButtonHeight));
+    } else {
+      b->setMinimumSize(std::max(du.X(kButtonWidth), b->sizeHint().width()), du.Y(kButtonHeight));
+    }
+    Identify(b, id, what.isEmpty() ? text : text + u' ' + what);
+    controls_[id] = b;
+    return b;
+  };
+  if (carries) {
+    widgets->inquire = button(row.inquire, Q(row.inquireText));
+    grid->addWidget(widgets->inquire, line, kInquireColumn);
+    connect(widgets->inquire, &QPushButton::clicked, this, [this, id = row.inquire] {
+      runner_->Inquire(id, Inputs());
+      Updated();
+    });
+  }
+  if (row.setup != 0) {
+    widgets->setup = button(row.setup, Q(row.setupText));
+    grid->addWidget(widgets->setup, line, row.edit == 0 && row.inquire == 0 ? kEditColumn : kSetupColumn);
+    connect(widgets->setup, &QPushButton::clicked, this, [this, id = row.setup] { runner_->SetUp(id, Inputs()); });
+  }
+  if (row.hidden) {
+    for (QWidget* w : std::initializer_list<QWidget*>{widgets->caption, widgets->edit, widgets->list, widgets->unit,
+                                                      widgets->inquire, widgets->setup})
+      if (w) {
+        w->setVisible(false);
+        w->setEnabled(false);
+      }
+  }
+  rowWidgets_.push_back(std::move(widgets));
+}
+
+bool DevicePage::RealTimeTicked() const { return realTimeBox_ && realTimeBox_->isChecked(); }
+
+QLineEdit* DevicePage::Edit(int id) const {
+  for (size_t i = 0; i < declaration_.rows.size(); ++i)
+    if (declaration_.rows[i].edit == id) return rowWidgets_[i]->edit;
+  return nullptr;
+}
+
+QComboBox* DevicePage::List(int id) const {
+  for (size_t i = 0; i < declaration_.rows.size(); ++i)
+    if (declaration_.rows[i].edit == id) return rowWidgets_[i]->list;
+  return nullptr;
+}
+
+QPushButton* DevicePage::Button(int id) const {
+  const auto it = controls_.find(id);
+  return it == controls_.end() ? nullptr : qobject_cast<QPushButton*>(it->second);
+}
+
+QComboBox* DevicePage::SelectorBox(int id) const { return findChild<QComboBox*>(QString::number(id)); }
+
+QString DevicePage::CurrentEntry(int selector) const {
+  const QComboBox* box = SelectorBox(selector);
+  return box && box->currentIndex() >= 0 ? box->itemText(box->currentIndex()) : QString();
+}
+
+PageInputs DevicePage::Inputs() const {
+  PageInputs inputs;
+  for (const auto& [id, widget] : controls_) {
+    if (const auto* edit = qobject_cast<const QLineEdit*>(widget))
+      inputs.texts[id] = edit->text().toStdString();
+    else if (const auto* list = qobject_cast<const QComboBox*>(widget))
+      inputs.chosen[id] = list->currentIndex();
+  }
+  inputs.ticked = RealTimeTicked();
+  return inputs;
+}
+
+std::vector<FieldReading> DevicePage::Readings() const { return model_.Readings(Inputs(), states_); }
+
+void DevicePage::Typed(int id) {
+  states_[id] = {FieldSource::Typed, std::chrono::system_clock::now()};
+}
+
+void DevicePage::FieldEmptied(int id) {
+  if (QLineEdit* edit = Edit(id)) edit->clear();
+}
+
+void DevicePage::FieldFilled(int id, const std::string& text) {
+  if (QLineEdit* edit = Edit(id)) edit->setText(Q(text));
+}
+
+void DevicePage::EntryChosen(int list, int index) {
+  if (QComboBox* box = List(list)) box->setCurrentIndex(index);
+}
+
+void DevicePage::ControlEnabled(int id, bool enabled) {
+  const auto it = controls_.find(id);
+  if (it != controls_.end()) it->second->setEnabled(enabled);
+}
+
+void DevicePage::BoxTicked(bool ticked) {
+  if (realTimeBox_) realTimeBox_->setChecked(ticked);
+}
+
+void DevicePage::FieldOutcome(int id, const FieldState& state) { states_[id] = state; }
+
+void DevicePage::RealTimePoll() {
+  ++pollDepth_;
+  runner_->RealTimePoll(Inputs());
+  Updated();
+  --pollDepth_;
+  emit Polled();
+}
+
+void DevicePage::Refresh() {
+  for (const auto& [id, enabled] : model_.EnabledStates(Inputs())) ControlEnabled(id, enabled);
+}
+
+}  // namespace tamsu
