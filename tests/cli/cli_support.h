@@ -20,15 +20,19 @@ struct CliResult {
   std::string out, err;
 };
 
-inline CliResult RunCli(std::vector<std::string> args, const std::string& input = {}) {
+inline CliResult RunCli(std::vector<std::string> args, std::istream& in) {
   std::ostringstream out, err;
-  std::istringstream in(input);
   cli::Io io{out, err, in};
   CliResult result;
   result.status = cli::Run(args, io);
   result.out = out.str();
   result.err = err.str();
   return result;
+}
+
+inline CliResult RunCli(std::vector<std::string> args, const std::string& input = {}) {
+  std::istringstream in(input);
+  return RunCli(std::move(args), in);
 }
 
 // A runtime directory of the test's own, so no other port is listed or taken for the default.
