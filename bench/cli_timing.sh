@@ -80,4 +80,4 @@ for row in 1 2 3; do
 done
 exec 3>&-
 wait "$cli_pid"
-awk -F, 'NR > 1 {printf "transmitter %s: %.0f ms from its answer to its record: %.0f ms on the line, %.0f ms the tool\n", $1, $7 * 1000, $8 * 1000, ($7 - $8) * 1000}' "$work/provision.csv"
+awk -F, 'NR > 1 {printf "transmitter %s: %.0f ms from its answer to its record: %.0f ms waiting for the line, %.0f ms the tool'"'"'s own\n", $1, $9 * 1000, $10 * 1000, ($9 - $10) * 1000}' "$work/provision.csv"

@@ -91,7 +91,7 @@ uint32_t CheckedBaud(const std::string& text) {
 
 int RunPorts(const Options& options, Io& io) {
   ExpectWords(options, 0, 0, "ports");
-  Table table{{"name", "path", "kind", "state", "about"}, {}};
+  Table table{{"name", "path", "kind", "state", "about"}, {}, true};
   for (const PortEntry& port : ListPorts()) table.Add({port.name, port.path, port.kind, port.state, port.about});
   Print(table, options.format, io.out);
   return kExitOk;

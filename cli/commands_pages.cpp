@@ -56,14 +56,14 @@ std::string Now() {
 int RunPages(const Options& options, Io& io) {
   if (options.words.size() > 1) throw UsageError("usage: tamsu-cli pages [PAGE]");
   if (options.words.empty()) {
-    Table table{{"category", "tab", "page"}, {}};
+    Table table{{"category", "tab", "page"}, {}, true};
     for (const Category& category : PageCatalogue().Categories())
       for (const DeviceTab& tab : category.tabs) table.Add({category.caption, Trim(tab.caption), tab.page->name});
     Print(table, options.format, io.out);
     return kExitOk;
   }
   PageSession page(PageNamed(options.words[0]));
-  Table table{{"field", "unit", "read", "set", "poll", "entries"}, {}};
+  Table table{{"field", "unit", "read", "set", "poll", "entries"}, {}, true};
   for (const Selector& selector : page.Page().selectors)
     table.Add({PageModel::Plain(selector.caption), "", "no", "no", "no", Joined(page.Model().Entries(selector))});
   for (const FieldInfo& field : page.Fields())

@@ -79,10 +79,13 @@ std::string OneLine(std::string_view text) {
 void Print(const Table& table, Format format, std::ostream& out) {
   switch (format) {
     case Format::Text: {
+      std::vector<std::vector<std::string>> lines;
+      if (table.header) lines.push_back(table.columns);
+      lines.insert(lines.end(), table.rows.begin(), table.rows.end());
       std::vector<size_t> widths(table.columns.size(), 0);
-      for (const auto& row : table.rows)
+      for (const auto& row : lines)
         for (size_t i = 0; i < row.size() && i < widths.size(); ++i) widths[i] = std::max(widths[i], Width(row[i]));
-      for (const auto& row : table.rows) {
+      for (const auto& row : lines) {
         std::string line;
         for (size_t i = 0; i < row.size(); ++i) {
           line += row[i];

@@ -13,11 +13,12 @@ namespace tamsu::cli {
 struct Table {
   std::vector<std::string> columns;
   std::vector<std::vector<std::string>> rows;
+  bool header = false;  // text too begins with the column names (listings, not readings)
 
   void Add(std::vector<std::string> row) { rows.push_back(std::move(row)); }
 };
 
-// Text: the rows in aligned columns, no header. CSV: a header line, then the rows. JSON: an
+// Text: the rows in aligned columns, a header only where the table asks for one. CSV: a header line, then the rows. JSON: an
 // array of objects keyed by the column names.
 void Print(const Table& table, Format format, std::ostream& out);
 // One row of a stream (a poll's tick): a text or CSV line, or one JSON object on its own line

@@ -59,8 +59,13 @@ class Provisioner {
     return "row " + std::to_string(number) + " (" + plan_ + " line " + std::to_string(row.line) + ")";
   }
   // The device the scan found: its own address and the rate it reports.
-  std::optional<Device> Scan() {
+  // `absentOk`: a port that cannot be opened is one whose transmitter is being swapped (a
+  // virtual port comes and goes with its device), not a failure.
+  std::optional<Device> Scan(bool absentOk = false) {
+    scanStart_ = Steady::now();
+    scanLine_ = session_.Line().Waited();
     const ScanOutcome outcome = session_.Scan();
+    if (outcome == ScanOutcome::OpenFailed && absentOk) return std::nullopt;
     if (outcome == ScanOutcome::OpenFailed) throw Failure(session_.Path() + ": " + kOpenFailedText);
     if (outcome == ScanOutcome::Unknown) return std::nullopt;
     return Device{session_.DeviceAddress(), static_cast<uint32_t>(session_.Config().DetectedBaud)};
@@ -75,6 +80,10 @@ class Provisioner {
   const Options& options_;
   Io& io_;
   Session& session_;
+  // When the last scan began, and the line time until then: a transmitter's time runs from the
+  // scan that found it.
+  Steady::time_point scanStart_{};
+  Steady::duration scanLine_{};
 };
 
 Device Provisioner::WaitForNext(const std::string& at, const PlanRow& row, size_t number, size_t total) {
@@ -92,7 +101,7 @@ Device Provisioner::WaitForNext(const std::string& at, const PlanRow& row, size_
   io_.err << "Waiting for " << what << "..." << std::endl;
   const auto pause = std::chrono::duration_cast<Steady::duration>(std::chrono::duration<double>(options_.interval.value_or(1.0)));
   for (;;) {
-    const std::optional<Device> found = Scan();
+    const std::optional<Device> found = Scan(true);
     if (found && !(last_ && *found == *last_)) return *found;
     std::this_thread::sleep_for(pause);
   }
@@ -106,8 +115,8 @@ void Provisioner::Row(const PlanRow& row, size_t number, size_t total) {
 
   const Steady::time_point start = Steady::now();
   const Device found = WaitForNext(at, row, number, total);
-  const Steady::time_point connected = Steady::now();
-  const Steady::duration waitedBefore = session_.Line().Waited();
+  const Steady::time_point connected = scanStart_;
+  const Steady::duration waitedBefore = scanLine_;
 
   try {
     page.WriteAll(session_, settings);
@@ -159,16 +168,20 @@ void Provisioner::Row(const PlanRow& row, size_t number, size_t total) {
   const Steady::time_point end = Steady::now();
   const double total_s = std::chrono::duration<double>(end - connected).count();
   const double line_s = std::chrono::duration<double>(session_.Line().Waited() - waitedBefore).count();
-  Table table{{"row", "line", "page", "from", "to", "status", "seconds", "line seconds", "waited seconds"}, {}};
+  Table table{{"row", "line", "page", "found address", "found baud", "address", "baud", "status", "seconds",
+               "line seconds", "waited seconds"},
+              {}};
   char seconds[32], lineSeconds[32], waited[32];
   std::snprintf(seconds, sizeof seconds, "%.3f", total_s);
   std::snprintf(lineSeconds, sizeof lineSeconds, "%.3f", line_s);
   std::snprintf(waited, sizeof waited, "%.3f", std::chrono::duration<double>(connected - start).count());
-  const std::vector<std::string> out{std::to_string(number), std::to_string(row.line), row.page, Describe(found),
-                                     Describe(target), "done", seconds, lineSeconds, waited};
+  const std::vector<std::string> out{std::to_string(number), std::to_string(row.line), row.page,
+                                     std::to_string(found.address), std::to_string(found.baud),
+                                     std::to_string(row.address), std::to_string(row.baud), "done", seconds,
+                                     lineSeconds, waited};
   if (options_.format == Format::Text)
     io_.out << at << ": " << row.page << " moved from " << Describe(found) << " to " << Describe(target)
-            << ", settings read back, recorded (" << seconds << " s after it answered, " << lineSeconds
+            << ", settings read back, recorded (" << seconds << " s from its scan, " << lineSeconds
             << " s of it on the line)\n" << std::flush;
   else
     PrintLine(table, out, options_.format, number == 1, io_.out);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <sstream>
 #include <streambuf>
+#include <thread>
 
 #include "cli/plan.h"
 #include "tests/cli/cli_support.h"
@@ -123,6 +124,30 @@ TEST(CliProvision, ThreeTransmittersOnOnePortThenResumeSkipsThem) {
   std::stringstream unchanged;
   unchanged << after.rdbuf();
   EXPECT_EQ(unchanged.str(), text.str());
+}
+
+TEST(CliProvision, AutoRescansUntilAnotherTransmitterAnswers) {
+  Workbench bench;
+  const std::string plan = bench.Write("plan.csv", "TemHumKanbanPage,41,4800\nTemHumKanbanPage,42,9600,Hum Back=2.5\n");
+  const std::string record = bench.dir + "/record.csv", port = bench.ports + "/bench-ttyV0";
+  bench.Connect(Transmitter("TemHumKanbanPage"));
+  // The installer swaps the first transmitter for the second once it has been recorded; until
+  // then the tool keeps finding the first, now at its new address, and waits.
+  std::thread installer([&] {
+    for (int i = 0; i < 500 && cli::RecordedDevices(record).empty(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    bench.Connect(Transmitter("TemHumKanbanPage"));
+  });
+  auto run = RunCli({"provision", plan, "--record", record, "--port", port, "--auto", "--interval", "0.1"});
+  installer.join();
+  EXPECT_EQ(run.status, 0) << run.err;
+  ASSERT_EQ(bench.devices.size(), 2u);
+  EXPECT_EQ(bench.devices[0]->Config().address, 41);
+  EXPECT_EQ(bench.devices[0]->Config().baud, 4800u);
+  EXPECT_EQ(bench.devices[1]->Config().address, 42);
+  EXPECT_EQ(bench.devices[1]->GetRegister(0x0037), 25);
+  EXPECT_EQ(cli::RecordedDevices(record).size(), 2u);
 }
 
 TEST(CliProvision, AFailureNamesTheRowAndTheFieldAndKeepsTheRecordOfRowsDone) {
