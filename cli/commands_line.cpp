@@ -120,8 +120,7 @@ namespace {
 
 // Prints an accepted exchange's message; anything else is a Failure in the window's words.
 int Settled(Session& session, SettingOutcome outcome, Io& io) {
-  std::vector<Message> shown = session.Sink().Take();
-  const std::string text = shown.empty() ? std::string() : OneLine(shown.back().text);
+  const std::string text = session.Sink().TakeText();
   if (outcome != SettingOutcome::Accepted) throw Failure(text.empty() ? "no reply" : text);
   io.out << text << '\n';
   return kExitOk;
@@ -129,24 +128,24 @@ int Settled(Session& session, SettingOutcome outcome, Io& io) {
 
 }  // namespace
 
-int RunAddress(const Options& options, Io& io) {
-  ExpectWords(options, 1, 1, "address N");
-  const int address = CheckedAddress(options.words[0]);
+namespace {
+
+// The connection band's "Set up" of the address or the rate, in the mode a scan finds.
+int SetUpBand(const Options& options, Io& io, bool rate) {
+  ExpectWords(options, 1, 1, rate ? "baud B" : "address N");
+  const std::string value = std::to_string(rate ? CheckedBaud(options.words[0]) : CheckedAddress(options.words[0]));
   Session session(options);
   session.Connect(true);
   DeviceSettings settings(session.GetLink(), session.Master(), session.Sink(), session.Config());
-  return Settled(session, settings.SetAddress(std::to_string(address)), io);
+  const SettingOutcome outcome = rate ? settings.SetBaud(std::to_string(session.DeviceAddress()), value, session.Path())
+                                      : settings.SetAddress(value);
+  return Settled(session, outcome, io);
 }
 
-int RunBaud(const Options& options, Io& io) {
-  ExpectWords(options, 1, 1, "baud B");
-  const uint32_t baud = CheckedBaud(options.words[0]);
-  Session session(options);
-  session.Connect(true);
-  DeviceSettings settings(session.GetLink(), session.Master(), session.Sink(), session.Config());
-  return Settled(session,
-                 settings.SetBaud(std::to_string(session.DeviceAddress()), std::to_string(baud), session.Path()), io);
-}
+}  // namespace
+
+int RunAddress(const Options& options, Io& io) { return SetUpBand(options, io, false); }
+int RunBaud(const Options& options, Io& io) { return SetUpBand(options, io, true); }
 
 int RunRaw(const Options& options, Io& io) {
   static constexpr char kUsage[] = "raw read REG [COUNT] [--as TYPE] | raw write REG VALUE... [--as TYPE]";

@@ -16,13 +16,6 @@ namespace tamsu::cli {
 
 namespace {
 
-std::string Trim(std::string text) {
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  size_t first = 0;
-  while (first < text.size() && text[first] == ' ') ++first;
-  return text.substr(first);
-}
-
 std::string Yes(bool on) { return on ? "yes" : "no"; }
 
 std::string Joined(const Texts& entries) {

@@ -76,6 +76,19 @@ std::string OneLine(std::string_view text) {
   return line;
 }
 
+std::string Trim(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return std::string(text);
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
 void Print(const Table& table, Format format, std::ostream& out) {
   switch (format) {
     case Format::Text: {

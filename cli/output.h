@@ -31,5 +31,9 @@ std::string JsonString(std::string_view text);
 
 // A message box's text on one line: its line breaks become spaces.
 std::string OneLine(std::string_view text);
+// Without blanks (spaces, tabs) at either end.
+std::string Trim(std::string_view text);
+// ASCII letters in lower case, for captions matched "case aside".
+std::string Lower(std::string text);
 
 }  // namespace tamsu::cli

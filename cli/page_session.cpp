@@ -12,19 +12,6 @@ namespace tamsu::cli {
 
 namespace {
 
-std::string Lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
-std::string Trim(std::string text) {
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  size_t first = 0;
-  while (first < text.size() && text[first] == ' ') ++first;
-  return text.substr(first);
-}
-
 std::string Joined(const Texts& entries) {
   std::string all;
   for (const auto& e : entries) all += (all.empty() ? "'" : ", '") + e + "'";
@@ -98,33 +85,26 @@ PageRunner& PageSession::Runner(Session& session) {
   return *runner_;
 }
 
-std::string PageSession::Said(Session& session) {
-  std::string said;
-  for (const Message& message : session.Sink().Take()) said += (said.empty() ? "" : " ") + OneLine(message.text);
-  return said;
+bool PageSession::Press(Session& session, const FieldInfo& field, bool write, std::string* said) {
+  PageRunner& runner = Runner(session);
+  output_.outcomes.clear();
+  if (write) runner.SetUp(field.setup, inputs_);
+  else runner.Inquire(field.inquire, inputs_);
+  inputs_ = runner.Inputs();
+  const std::string words = session.Sink().TakeText();
+  if (said) *said = words;
+  const auto outcome = output_.outcomes.find(field.id);
+  return outcome != output_.outcomes.end() && outcome->second == (write ? FieldSource::Written : FieldSource::Read);
 }
 
 bool PageSession::Read(Session& session, const FieldInfo& field, std::string* why) {
-  PageRunner& runner = Runner(session);
-  output_.outcomes.clear();
-  runner.Inquire(field.inquire, inputs_);
-  inputs_ = runner.Inputs();
-  const std::string said = Said(session);
-  const auto outcome = output_.outcomes.find(field.id);
-  const bool read = outcome != output_.outcomes.end() && outcome->second == FieldSource::Read;
-  if (!read && why) *why = said.empty() ? "no reply" : said;
+  const bool read = Press(session, field, false, why);
+  if (!read && why && why->empty()) *why = "no reply";
   return read;
 }
 
 bool PageSession::Write(Session& session, const FieldInfo& field, std::string* said) {
-  PageRunner& runner = Runner(session);
-  output_.outcomes.clear();
-  runner.SetUp(field.setup, inputs_);
-  inputs_ = runner.Inputs();
-  const std::string words = Said(session);
-  if (said) *said = words;
-  const auto outcome = output_.outcomes.find(field.id);
-  return outcome != output_.outcomes.end() && outcome->second == FieldSource::Written;
+  return Press(session, field, true, said);
 }
 
 std::string PageSession::Shown(const FieldInfo& field) const {

@@ -73,7 +73,9 @@ class PageSession {
   std::string Shown(const FieldInfo& field) const;
 
  private:
-  std::string Said(Session& session);
+  // Presses the field's "Set up" or "Inquire"; whether the field was written or read, and the
+  // boxes' words.
+  bool Press(Session& session, const FieldInfo& field, bool write, std::string* said);
 
   const PageDeclaration& page_;
   PageModel model_;

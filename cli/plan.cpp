@@ -12,6 +12,7 @@
 
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "cli/output.h"
 #include "device/field_text.h"
 
 namespace tamsu::cli {
@@ -19,20 +20,6 @@ namespace tamsu::cli {
 namespace {
 
 constexpr char kBom[] = "\xEF\xBB\xBF";
-
-std::string Trim(std::string text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!text.empty() && blank(text.back())) text.pop_back();
-  size_t start = 0;
-  while (start < text.size() && blank(text[start])) ++start;
-  return text.substr(start);
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
 
 // The file's whole text, refusing what is not a regular file (a FIFO would hang the run).
 std::string ReadText(const std::string& path, const char* what) {

@@ -21,13 +21,6 @@ namespace {
 
 using Steady = std::chrono::steady_clock;
 
-std::string Trim(std::string text) {
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  size_t first = 0;
-  while (first < text.size() && text[first] == ' ') ++first;
-  return text.substr(first);
-}
-
 // The window's record time: local, to the second.
 std::string RecordTime() {
   const std::time_t t = std::time(nullptr);
@@ -125,11 +118,7 @@ void Provisioner::Row(const PlanRow& row, size_t number, size_t total) {
   }
   // Address and rate last: once they change, the device answers only where the plan puts it.
   DeviceSettings band(session_.GetLink(), session_.Master(), session_.Sink(), session_.Config());
-  auto said = [this] {
-    std::string words;
-    for (const Message& message : session_.Sink().Take()) words += (words.empty() ? "" : " ") + OneLine(message.text);
-    return words;
-  };
+  auto said = [this] { return session_.Sink().TakeText(); };
   if (band.SetAddress(std::to_string(row.address)) != SettingOutcome::Accepted) throw Failure(at + ", address: " + said());
   said();
   if (band.SetBaud(std::to_string(row.address), std::to_string(row.baud), session_.Path()) != SettingOutcome::Accepted)

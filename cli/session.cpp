@@ -7,6 +7,12 @@
 
 namespace tamsu::cli {
 
+std::string CollectingSink::TakeText() {
+  std::string said;
+  for (const Message& message : Take()) said += (said.empty() ? "" : " ") + OneLine(message.text);
+  return said;
+}
+
 Session::Session(const Options& options) : options_(options) { link_.SetObserver(&clock_); }
 
 Session::~Session() {

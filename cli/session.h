@@ -29,6 +29,8 @@ class CollectingSink : public MessageSink {
     messages_.push_back({text, caption, icon});
   }
   std::vector<Message> Take() { return std::exchange(messages_, {}); }
+  // The texts of the boxes kept since the last take, each on one line, joined by a blank.
+  std::string TakeText();
   bool Empty() const { return messages_.empty(); }
 
  private:
