@@ -4,8 +4,8 @@
 #     start to exit, median of 20, against the time those exchanges waited for the line in the
 #     same run (--timing). Goal: start-up and exit add under 30 ms.
 #  2. A three-row provisioning plan, three simulated transmitters connected one after another
-#     on one virtual port: per transmitter, the time from its answer to its record, split into
-#     waiting for the line and the tool's own time.
+#     on one virtual port: per transmitter, the time from the scan that found it to its record,
+#     split into waiting for the line and the tool's own time.
 # Usage: bench/cli_timing.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 build=${1:-build}
@@ -80,4 +80,4 @@ for row in 1 2 3; do
 done
 exec 3>&-
 wait "$cli_pid"
-awk -F, 'NR > 1 {printf "transmitter %s: %.0f ms from its answer to its record: %.0f ms waiting for the line, %.0f ms the tool'"'"'s own\n", $1, $9 * 1000, $10 * 1000, ($9 - $10) * 1000}' "$work/provision.csv"
+awk -F, 'NR > 1 {printf "transmitter %s: %.0f ms from the scan that found it to its record: %.0f ms waiting for the line, %.0f ms the tool'"'"'s own\n", $1, $9 * 1000, $10 * 1000, ($9 - $10) * 1000}' "$work/provision.csv"
