@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <chrono>
 #include <utility>
 
 #include "device/field_text.h"
@@ -10,7 +11,8 @@ namespace tamsu {
 
 namespace {
 
-constexpr char kHeader[] = "Date and time,Port,Slave address,Baud rate,Page,Caption,Value,Unit";
+constexpr char kHeader[] = "Date and time,Port,Slave address,Baud rate,Page,Caption,Value,Unit,Source,Exchange time";
+constexpr auto kTimeFormat = "yyyy-MM-dd HH:mm:ss";
 
 std::string Cell(const QString& value) { return RecordCell(value.toStdString()); }
 
@@ -27,12 +29,21 @@ std::string RecordCsv(const CommissioningRecord& record) {
   std::string csv = "\xEF\xBB\xBF";
   csv += kHeader;
   csv += "\r\n";
-  const std::string context = Cell(record.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))) + ',' +
+  const std::string context = Cell(record.when.toString(QLatin1String(kTimeFormat))) + ',' +
                               Cell(record.port) + ',' + Cell(record.address) + ',' + Cell(record.baud) + ',' +
                               Cell(record.page);
-  for (const FieldReading& field : record.fields)
+  for (const FieldReading& field : record.fields) {
+    // Where the value came from, so a stale or typed number is never taken for the device's.
+    const auto since = field.state.when.time_since_epoch();
+    const QString exchanged =
+        field.state.source == FieldSource::NotRead || since.count() == 0
+            ? QString()
+            : QDateTime::fromMSecsSinceEpoch(std::chrono::duration_cast<std::chrono::milliseconds>(since).count())
+                  .toString(QLatin1String(kTimeFormat));
     csv += context + ',' + Cell(QString::fromStdString(field.caption)) + ',' + Cell(QString::fromStdString(field.text)) +
-           ',' + Cell(QString::fromStdString(field.unit)) + "\r\n";
+           ',' + Cell(QString::fromStdString(field.unit)) + ',' + Cell(QLatin1String(SourceText(field.state.source))) +
+           ',' + Cell(exchanged) + "\r\n";
+  }
   return csv;
 }
 

@@ -290,8 +290,14 @@ void TrendWindow::Sample(int64_t ms) {
       filled.push_back(false);
       AddListEntry(index);
     }
+    // A read that failed at this tick is a gap, whatever the field still shows; so is a number
+    // typed into it and never sent.
+    const FieldSource source = field.state.source;
     const std::string& text = field.text;
-    series.Append(ms, ShownNumber(text), ShownDecimals(text));
+    if (source == FieldSource::ReadFailed || source == FieldSource::Typed)
+      series.Append(ms, std::nullopt);
+    else
+      series.Append(ms, ShownNumber(text), ShownDecimals(text));
     filled[index] = true;
   }
   // A field the poll no longer fills has no value at this tick.

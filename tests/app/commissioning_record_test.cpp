@@ -110,14 +110,15 @@ TEST(CommissioningRecord, MatchesWhatTheFieldsShowEmptyOnesIncludedAndReadsBackU
   QLocale::setDefault(QLocale::c());
 
   ASSERT_EQ(lines.size(), 19u);
-  EXPECT_EQ(lines[0], (Line{"Date and time", "Port", "Slave address", "Baud rate", "Page", "Caption", "Value", "Unit"}));
+  EXPECT_EQ(lines[0], (Line{"Date and time", "Port", "Slave address", "Baud rate", "Page", "Caption", "Value", "Unit",
+                            "Source", "Exchange time"}));
   const std::vector<FieldReading> fields = w.page->Readings();
   ASSERT_EQ(fields.size(), 18u);
   static const QRegularExpression stamp(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$"));
   for (size_t i = 0; i < fields.size(); ++i) {
     const Line& line = lines[i + 1];
     SCOPED_TRACE(fields[i].caption);
-    ASSERT_EQ(line.size(), 8u);
+    ASSERT_EQ(line.size(), 10u);
     EXPECT_TRUE(stamp.match(QString::fromStdString(line[0])).hasMatch()) << line[0];
     EXPECT_EQ(line[1], w.line.Sim().PortPath());
     EXPECT_EQ(line[2], "1");
@@ -126,12 +127,16 @@ TEST(CommissioningRecord, MatchesWhatTheFieldsShowEmptyOnesIncludedAndReadsBackU
     EXPECT_EQ(line[5], fields[i].caption);
     EXPECT_EQ(line[6], fields[i].text);
     EXPECT_EQ(line[7], fields[i].unit);
+    EXPECT_EQ(line[8], SourceText(fields[i].state.source));
+    EXPECT_TRUE(stamp.match(QString::fromStdString(line[9])).hasMatch()) << line[9];
     // The same number, read without any locale's help.
     if (!fields[i].text.empty()) {
       EXPECT_EQ(Number(line[6]), QString::fromStdString(fields[i].text).toDouble()) << line[6];
     }
   }
-  EXPECT_EQ(lines[3], (Line{lines[3][0], lines[3][1], "1", "9600", "Gas / MG11", "Hum", "", "%RH"}));
+  EXPECT_EQ(lines[3], (Line{lines[3][0], lines[3][1], "1", "9600", "Gas / MG11", "Hum", "", "%RH", "read failed",
+                            lines[3][9]}));
+  EXPECT_EQ(lines[4][8], "read");
   EXPECT_EQ(lines[4][6], "-10.0");
   EXPECT_EQ(lines[4][7], "℃");
   EXPECT_EQ(lines[9][6], "0.07");
@@ -143,24 +148,28 @@ TEST(CommissioningRecord, CellsKeepSeparatorsQuotesLineBreaksAndNeverBecomeFormu
                              .address = "1",
                              .baud = "9600",
                              .page = "Temperature&humidity / Tem&Humidity"};
+  // Local time, as the first column.
+  const std::chrono::system_clock::time_point typedAt{
+      std::chrono::milliseconds(QDateTime(QDate(2024, 5, 1), QTime(14, 3, 20)).toMSecsSinceEpoch())};
   record.fields = {{.caption = "Range, high", .unit = "℃", .text = "1,5"},
                    {.caption = "Note", .text = "He said \"hi\"\nthen left"},
-                   {.caption = "Typed", .text = "=HYPERLINK(\"x\")"},
-                   {.caption = "Cold", .text = "-10.0"},
+                   {.caption = "Typed", .text = "=HYPERLINK(\"x\")", .state = {FieldSource::Typed, typedAt}},
+                   {.caption = "Cold", .text = "-10.0", .state = {FieldSource::ReadFailed, typedAt}},
                    {.caption = "Blanked", .text = " "}};
   const std::string csv = RecordCsv(record);
   const std::vector<Line> lines = ParseCsv(csv.substr(3));
   ASSERT_EQ(lines.size(), 6u);
   const Line context{"2024-05-01 14:03:22", "/dev/ttyUSB0", "1", "9600", "Temperature&humidity / Tem&Humidity"};
-  auto row = [&](std::string caption, std::string value, std::string unit) {
+  auto row = [&](std::string caption, std::string value, std::string unit, std::string source = "not read",
+                 std::string time = "") {
     Line line = context;
-    line.insert(line.end(), {std::move(caption), std::move(value), std::move(unit)});
+    line.insert(line.end(), {std::move(caption), std::move(value), std::move(unit), std::move(source), std::move(time)});
     return line;
   };
   EXPECT_EQ(lines[1], row("Range, high", "1,5", "℃"));
   EXPECT_EQ(lines[2], row("Note", "He said \"hi\"\nthen left", ""));
-  EXPECT_EQ(lines[3], row("Typed", "'=HYPERLINK(\"x\")", ""));
-  EXPECT_EQ(lines[4], row("Cold", "-10.0", ""));
+  EXPECT_EQ(lines[3], row("Typed", "'=HYPERLINK(\"x\")", "", "typed, not written", "2024-05-01 14:03:20"));
+  EXPECT_EQ(lines[4], row("Cold", "-10.0", "", "read failed", "2024-05-01 14:03:20"));
   EXPECT_EQ(lines[5], row("Blanked", "", ""));
   EXPECT_EQ(SuggestedRecordName(record), "Temperature-humidity-Tem-Humidity-20240501-140322.csv");
 }
