@@ -2,7 +2,6 @@
 
 #include <QRegularExpression>
 #include <QSaveFile>
-#include <chrono>
 #include <utility>
 
 #include "device/field_text.h"
@@ -11,7 +10,6 @@ namespace tamsu {
 
 namespace {
 
-constexpr char kHeader[] = "Date and time,Port,Slave address,Baud rate,Page,Caption,Value,Unit,Source,Exchange time";
 constexpr auto kTimeFormat = "yyyy-MM-dd HH:mm:ss";
 
 std::string Cell(const QString& value) { return RecordCell(value.toStdString()); }
@@ -27,23 +25,12 @@ CommissioningRecord RecordOf(const DevicePage& page, QDateTime when, QString por
 std::string RecordCsv(const CommissioningRecord& record) {
   // The byte-order mark lets spreadsheets that guess the encoding see UTF-8 ("℃", "°").
   std::string csv = "\xEF\xBB\xBF";
-  csv += kHeader;
+  csv += kRecordHeader;
   csv += "\r\n";
   const std::string context = Cell(record.when.toString(QLatin1String(kTimeFormat))) + ',' +
                               Cell(record.port) + ',' + Cell(record.address) + ',' + Cell(record.baud) + ',' +
                               Cell(record.page);
-  for (const FieldReading& field : record.fields) {
-    // Where the value came from, so a stale or typed number is never taken for the device's.
-    const auto since = field.state.when.time_since_epoch();
-    const QString exchanged =
-        field.state.source == FieldSource::NotRead || since.count() == 0
-            ? QString()
-            : QDateTime::fromMSecsSinceEpoch(std::chrono::duration_cast<std::chrono::milliseconds>(since).count())
-                  .toString(QLatin1String(kTimeFormat));
-    csv += context + ',' + Cell(QString::fromStdString(field.caption)) + ',' + Cell(QString::fromStdString(field.text)) +
-           ',' + Cell(QString::fromStdString(field.unit)) + ',' + Cell(QLatin1String(SourceText(field.state.source))) +
-           ',' + Cell(exchanged) + "\r\n";
-  }
+  for (const FieldReading& field : record.fields) csv += context + ',' + RecordFieldCells(field) + "\r\n";
   return csv;
 }
 

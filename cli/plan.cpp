@@ -146,11 +146,10 @@ void AppendRecord(const std::string& path, const std::vector<RecordLine>& lines)
     ::close(fd);
     throw Failure("record " + path + ": not a regular file");
   }
-  if (st.st_size == 0) text = std::string(kBom) + kRecordColumns + "\r\n";
+  if (st.st_size == 0) text = std::string(kBom) + kRecordHeader + "\r\n";
   for (const RecordLine& l : lines) {
-    for (const std::string* cell : {&l.when, &l.port, &l.address, &l.baud, &l.page, &l.caption, &l.value, &l.unit})
-      text += RecordCell(*cell) + ',';
-    text += RecordCell(l.status) + "\r\n";
+    for (const std::string* cell : {&l.when, &l.port, &l.address, &l.baud, &l.page}) text += RecordCell(*cell) + ',';
+    text += RecordFieldCells(l.field) + "\r\n";
   }
   size_t written = 0;
   while (written < text.size()) {

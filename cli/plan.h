@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "device/page_model.h"
+
 namespace tamsu::cli {
 
 // CSV as spreadsheets write it: quoted cells with doubled quotes and line breaks inside, CRLF or
@@ -29,12 +31,11 @@ struct PlanRow {
 std::vector<PlanRow> ParsePlan(const std::string& text, const std::string& fileName);
 std::vector<PlanRow> ReadPlan(const std::string& path);
 
-// The record's columns: the window's record, then where each value came from.
+// One line of the window's commissioning record: where and when, and one field.
 struct RecordLine {
-  std::string when, port, address, baud, page, caption, value, unit, status;
+  std::string when, port, address, baud, page;
+  FieldReading field;
 };
-
-inline constexpr char kRecordColumns[] = "Date and time,Port,Slave address,Baud rate,Page,Caption,Value,Unit,Status";
 
 // Appends the lines in one write and syncs them to the disk; a new or empty file gets the
 // byte-order mark and the header first. Never follows a symbolic link. A Failure on error.

@@ -2,7 +2,6 @@
 // settings, then its address and rate written, the move confirmed, every setting read back,
 // and its record lines appended. A record that already holds a row's transmitter skips it.
 #include <chrono>
-#include <ctime>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -14,22 +13,13 @@
 #include "cli/plan.h"
 #include "cli/session.h"
 #include "device/device_settings.h"
+#include "device/field_text.h"
 
 namespace tamsu::cli {
 
 namespace {
 
 using Steady = std::chrono::steady_clock;
-
-// The window's record time: local, to the second.
-std::string RecordTime() {
-  const std::time_t t = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&t, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
-}
 
 struct Device {
   int address = 0;
@@ -147,10 +137,9 @@ void Provisioner::Row(const PlanRow& row, size_t number, size_t total) {
   session_.Sink().Take();
 
   std::vector<RecordLine> lines;
-  const std::string when = RecordTime(), caption = PageCaption(page.Page());
+  const std::string when = RecordTime(std::chrono::system_clock::now()), caption = PageCaption(page.Page());
   for (const FieldReading& reading : page.Model().Readings(page.Inputs(), page.Runner(session_).States()))
-    lines.push_back({when, session_.Path(), std::to_string(row.address), std::to_string(row.baud), caption,
-                     reading.caption, reading.text, reading.unit, SourceText(reading.state.source)});
+    lines.push_back({when, session_.Path(), std::to_string(row.address), std::to_string(row.baud), caption, reading});
   AppendRecord(*options_.record, lines);
   last_ = target;
 

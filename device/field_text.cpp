@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <ctime>
 
 namespace tamsu {
 
@@ -47,6 +48,22 @@ std::string RecordCell(std::string_view value) {
     quoted += c;
   }
   return quoted + '"';
+}
+
+std::string RecordTime(std::chrono::system_clock::time_point when) {
+  const std::time_t t = std::chrono::system_clock::to_time_t(when);
+  std::tm local{};
+  localtime_r(&t, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
+
+std::string RecordFieldCells(const FieldReading& field) {
+  // Where the value came from, so a stale or typed number is never taken for the device's.
+  const bool exchanged = field.state.source != FieldSource::NotRead && field.state.when.time_since_epoch().count() != 0;
+  return RecordCell(field.caption) + ',' + RecordCell(field.text) + ',' + RecordCell(field.unit) + ',' +
+         RecordCell(SourceText(field.state.source)) + ',' + (exchanged ? RecordTime(field.state.when) : std::string());
 }
 
 }  // namespace tamsu

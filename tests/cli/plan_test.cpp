@@ -7,10 +7,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
 
 #include "cli/options.h"
+#include "device/field_text.h"
 
 namespace tamsu::cli {
 namespace {
@@ -64,19 +66,25 @@ TEST(Record, AppendedWholeAndReadBackForResuming) {
   ASSERT_NE(mkdtemp(dir), nullptr);
   const std::string path = std::string(dir) + "/record.csv";
   EXPECT_TRUE(RecordedDevices(path).empty());
-  AppendRecord(path, {{"2026-01-02 03:04:05", "/dev/ttyUSB0", "11", "4800", "Temperature&humidity / Tem&Humidity",
-                       "Temperature upper limit", "30.5", "\xE2\x84\x83", "written"},
-                      {"2026-01-02 03:04:05", "/dev/ttyUSB0", "11", "4800", "Temperature&humidity / Tem&Humidity",
-                       "Note, with \"quotes\"", "=1+1", "", "read"}});
-  AppendRecord(path, {{"2026-01-02 03:05:00", "/dev/ttyUSB0", "12", "2400", "Gas / CO2", "CO2", "-10", "ppm", "read"}});
+  const std::string page = "Temperature&humidity / Tem&Humidity";
+  FieldReading upper{.caption = "Temperature upper limit", .unit = "\xE2\x84\x83", .text = "30.5"};
+  upper.state.source = FieldSource::Written;
+  upper.state.when = std::chrono::system_clock::now();
+  const FieldReading note{.caption = "Note, with \"quotes\"", .text = "=1+1"};
+  AppendRecord(path, {{"2026-01-02 03:04:05", "/dev/ttyUSB0", "11", "4800", page, upper},
+                      {"2026-01-02 03:04:05", "/dev/ttyUSB0", "11", "4800", page, note}});
+  FieldReading co2{.caption = "CO2", .unit = "ppm", .text = "-10"};
+  co2.state = {FieldSource::ReadFailed, upper.state.when};
+  AppendRecord(path, {{"2026-01-02 03:05:00", "/dev/ttyUSB0", "12", "2400", "Gas / CO2", co2}});
+  const std::string exchanged = RecordTime(upper.state.when);
   std::ifstream file(path, std::ios::binary);
   std::stringstream text;
   text << file.rdbuf();
   EXPECT_EQ(text.str(),
-            "\xEF\xBB\xBF" "Date and time,Port,Slave address,Baud rate,Page,Caption,Value,Unit,Status\r\n"
-            "2026-01-02 03:04:05,/dev/ttyUSB0,11,4800,Temperature&humidity / Tem&Humidity,Temperature upper limit,30.5,\xE2\x84\x83,written\r\n"
-            "2026-01-02 03:04:05,/dev/ttyUSB0,11,4800,Temperature&humidity / Tem&Humidity,\"Note, with \"\"quotes\"\"\",'=1+1,,read\r\n"
-            "2026-01-02 03:05:00,/dev/ttyUSB0,12,2400,Gas / CO2,CO2,-10,ppm,read\r\n");
+            "\xEF\xBB\xBF" "Date and time,Port,Slave address,Baud rate,Page,Caption,Value,Unit,Source,Exchange time\r\n"
+            "2026-01-02 03:04:05,/dev/ttyUSB0,11,4800,Temperature&humidity / Tem&Humidity,Temperature upper limit,30.5,\xE2\x84\x83,written," + exchanged + "\r\n"
+            "2026-01-02 03:04:05,/dev/ttyUSB0,11,4800,Temperature&humidity / Tem&Humidity,\"Note, with \"\"quotes\"\"\",'=1+1,,not read,\r\n"
+            "2026-01-02 03:05:00,/dev/ttyUSB0,12,2400,Gas / CO2,CO2,-10,ppm,read failed," + exchanged + "\r\n");
   const auto devices = RecordedDevices(path);
   EXPECT_EQ(devices.size(), 2u);
   EXPECT_TRUE(devices.count({"Gas / CO2", "12", "2400"}));

@@ -99,9 +99,10 @@ TEST(CliProvision, ThreeTransmittersOnOnePortThenResumeSkipsThem) {
   const auto lines = cli::ParseCsv(text.str());
   ASSERT_EQ(lines.size(), 1u + 3 * 10) << text.str();
   EXPECT_EQ(lines[0], (std::vector<std::string>{"Date and time", "Port", "Slave address", "Baud rate", "Page",
-                                                "Caption", "Value", "Unit", "Status"}));
+                                                "Caption", "Value", "Unit", "Source", "Exchange time"}));
   for (size_t i = 1; i < lines.size(); ++i) {
-    ASSERT_EQ(lines[i].size(), 9u);
+    ASSERT_EQ(lines[i].size(), 10u);
+    EXPECT_EQ(lines[i][9].substr(0, 10), lines[i][0].substr(0, 10));
     EXPECT_EQ(lines[i][1], port);
     EXPECT_EQ(lines[i][4], "Temperature&humidity / Tem&Hum Kanban");
     EXPECT_EQ(lines[i][8], "read") << lines[i][5];
