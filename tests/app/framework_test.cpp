@@ -13,6 +13,7 @@
 #include "view/category_host.h"
 #include "view/device_page.h"
 #include "view/dialog_units.h"
+#include "tests/support/range_page.h"
 #include "tests/view/page_test_support.h"
 
 namespace tamsu {
@@ -205,51 +206,9 @@ TEST(RealTimeDispatch, OneBoxAtATimeFromASilentDevice) {
   EXPECT_EQ(kanban->Edit(1407)->text(), "23.0");
 }
 
-// A page of the kind the device families declare: a selector whose entry decides the
-// representation and disables and blanks controls, a hidden row, a silent button, a row read
-// by another row's button, a real-time box that locks only some controls, a list field, a
-// command button, a two-register write that refuses an empty input, a derived field and a
-// block poll.
-PageDeclaration RangeDeclaration() {
-  const Texts low{"Gas 0-50"};
-  static constexpr ReadMessages kOwn{"Warning", {"not opened", "format", "check"}};
-  return {
-      .name = "RangePage",
-      .selectors = {{.id = 10, .caption = "Sensor Type", .items = {"Gas 0-500", "Gas 0-50", "Gas only"},
-                     .selected = 1, .editable = true, .sorted = true}},
-      .rows =
-          {
-              {.caption = "Gas", .unit = "ppm", .edit = 20, .inquire = 21, .read = Unsigned(0x0002),
-               .variants = {{.selector = 10, .entries = low, .read = Signed(0x0002, 0.01, 2)}}},
-              {.unit = "mg/m3", .edit = 22, .inquire = 21, .read = Signed(0x0002, 0.0205, 2)},
-              {.caption = "Gas Upper", .unit = "ppm", .edit = 23, .inquire = 24, .read = Unsigned(0x0036), .setup = 25,
-               .write = WriteInt(0x0036),
-               .variants = {{.selector = 10, .entries = low, .read = Signed(0x0036, 0.01, 2),
-                             .write = WriteScaled(0x0036, 100)}},
-               .showErrors = false},
-              {.caption = "Version", .edit = 26, .inquire = 27, .read = Unsigned(0x0007), .hidden = true},
-              {.caption = "Mode", .edit = 40, .inquire = 41, .read = Unsigned(0x0064).Says(kOwn), .setup = 42,
-               .write = WriteChoice(0x0064), .choices = {{"Altitude", 0}, {"Depth", 1}, {"Zero cali", 0x67, 0x53}},
-               .unknownClears = true},
-              {.caption = "Clearing operation", .setup = 43, .write = WriteFixed(0x0050, 1).Says(kWriteSuccessMessages)},
-              {.caption = "Calibration", .edit = 44, .setup = 45, .write = WritePair(0x0120, 2, 100).Refusing(
-                                                                          WriteOp::Refuse::ZeroLow16),
-               .setupText = "calibration"},
-              {.caption = "Weight", .unit = "g", .edit = 46, .inquire = 47, .read = Unsigned(0x0000).Says(kOwn),
-               .alsoShows = {{48, {.kind = Representation::Kind::Unsigned, .scale = 0.0031830985, .decimals = 2,
-                                   .single = true}}},
-               .testsPort = true},
-              {.caption = "Level", .unit = "cm", .edit = 48},
-          },
-      .realTime = {.id = 30, .caption = "Auto Read", .disables = {21, 10}},
-      .effects = {{.selector = 10, .entries = {"Gas only"}, .blank = {23}, .disable = {23, 24, 25}, .skipPoll = {23}}},
-      .poll = {20, 23},
-  };
-}
-
 class RangePage : public DevicePage {
  public:
-  explicit RangePage(AppContext& context, PageDeclaration declaration = RangeDeclaration())
+  explicit RangePage(AppContext& context, PageDeclaration declaration = test::RangeDeclaration())
       : DevicePage(context, std::move(declaration)) {}
 };
 
@@ -309,57 +268,6 @@ TEST(DevicePage, DeclaredVariantsEffectsAndLocks) {
   EXPECT_TRUE(page.Button(21)->isEnabled() && type->isEnabled());
 }
 
-TEST(DevicePage, ListsCommandsRefusalsAndDerivedFields) {
-  SimulatedLine line("generic");
-  RangePage page(line.Context());
-  QComboBox* mode = page.List(40);
-  ASSERT_NE(mode, nullptr);
-  EXPECT_EQ(mode->accessibleName(), "Mode");
-  // Nothing chosen, nothing written.
-  page.Button(42)->click();
-  EXPECT_TRUE(line.TakeRequests().empty());
-  EXPECT_TRUE(line.TakeBoxes().empty());
-  // A value is shown as the entry that stands for it; one that none stands for empties it.
-  line.Sim().SetRegister(0x0064, 1);
-  page.Button(41)->click();
-  EXPECT_EQ(mode->currentText(), "Depth");
-  line.Sim().SetRegister(0x0064, 7);
-  page.Button(41)->click();
-  EXPECT_EQ(mode->currentIndex(), -1);
-  // An entry may stand for a command to a register of its own.
-  mode->setCurrentIndex(2);
-  page.Button(42)->click();
-  EXPECT_EQ(line.TakeRequests(), (std::vector<Request>{Read(0x64), Read(0x64), test::Write(0x53, 0x67)}));
-  EXPECT_EQ(line.TakeBoxes(), (std::vector<Box>{{"Write Successfully", "", MessageIcon::Exclamation}}));
-  // A command button writes its value, in its page's words.
-  page.Button(43)->click();
-  EXPECT_EQ(line.TakeRequests(), (std::vector<Request>{test::Write(0x50, 1)}));
-  EXPECT_EQ(line.TakeBoxes(), (std::vector<Box>{{"Write Success", "", MessageIcon::Information}}));
-  // Two registers, the code first; an input whose low 16 bits are 0 is refused unsent.
-  for (const char* refused : {"0.001", "655.36", "abc"}) {
-    page.Edit(44)->setText(refused);
-    page.Button(45)->click();
-    EXPECT_EQ(line.TakeBoxes(), (std::vector<Box>{{"Input content cannot be empty", "Warning", MessageIcon::Exclamation}}))
-        << refused;
-  }
-  EXPECT_TRUE(line.TakeRequests().empty());
-  page.Edit(44)->setText("4.00");
-  page.Button(45)->click();
-  EXPECT_EQ(line.Sim().GetRegister(0x0120), 2);
-  EXPECT_EQ(line.Sim().GetRegister(0x0121), 400);
-  line.TakeBoxes();
-  // A derived field follows the read value; a failed read keeps it and says so in the row's words.
-  line.Sim().SetRegister(0x0000, 3142);
-  page.Button(47)->click();
-  EXPECT_EQ(page.Edit(46)->text(), "3142");
-  EXPECT_EQ(page.Edit(48)->text(), "10.00");
-  line.Sim().AddFault({.kind = sim::FaultKind::Silence});
-  page.Button(47)->click();
-  EXPECT_EQ(page.Edit(46)->text(), "");
-  EXPECT_EQ(page.Edit(48)->text(), "10.00");
-  EXPECT_EQ(line.TakeBoxes(), (std::vector<Box>{{"format", "Warning", MessageIcon::Exclamation}}));
-}
-
 // What a record or a trend reads off a page: every visible field in page order, named by its
 // caption (or that of the row it is read with), whether a number fills it and whether the poll
 // does, as the entries chosen now decide.
@@ -398,7 +306,7 @@ TEST(DevicePage, ReadingsSayWhatEachFieldShowsAndWhetherThePollFillsItWithANumbe
   EXPECT_EQ(now[4].text, "");
 
   // A block poll fills exactly its fields, each as the block shows it.
-  PageDeclaration declaration = RangeDeclaration();
+  PageDeclaration declaration = test::RangeDeclaration();
   declaration.block = {.start = 0, .count = 2,
                        .fields = {{46, 0, {}}, {48, 1, {.kind = Representation::Kind::Codes}},
                                   {20, 1, {.kind = Representation::Kind::Unsigned32}}}};
@@ -408,29 +316,6 @@ TEST(DevicePage, ReadingsSayWhatEachFieldShowsAndWhetherThePollFillsItWithANumbe
   EXPECT_EQ(polled, (std::vector<std::pair<int, std::pair<bool, bool>>>{
                         {10, {false, false}}, {20, {true, false}}, {22, {true, false}}, {23, {true, false}},
                         {40, {false, false}}, {44, {false, false}}, {46, {true, true}}, {48, {false, true}}}));
-}
-
-TEST(DevicePage, ABlockPollFillsItsFieldsFromOneAnswerOrEmptiesThemAll) {
-  SimulatedLine line("generic");
-  PageDeclaration declaration = RangeDeclaration();
-  declaration.block = {.start = 0,
-                       .count = 3,
-                       .fields = {{46, 0, {}},
-                                  {48, 1, {.kind = Representation::Kind::Signed, .scale = 0.1, .decimals = 1}},
-                                  {20, 1, {.kind = Representation::Kind::Unsigned32}}}};
-  RangePage page(line.Context(), declaration);
-  line.Sim().SetRegister(0x0000, 0xFFFF);
-  line.Sim().SetRegister(0x0001, 0xFF9C);
-  line.Sim().SetRegister(0x0002, 0x0001);
-  page.RealTimePoll();
-  EXPECT_EQ(line.TakeRequests(), (std::vector<Request>{Read(0, 3)}));
-  EXPECT_EQ(page.Edit(46)->text(), "65535");
-  EXPECT_EQ(page.Edit(48)->text(), "-10.0");
-  EXPECT_EQ(page.Edit(20)->text(), QString::number(0xFF9C0001u));
-  line.Sim().AddFault({.kind = sim::FaultKind::BadCrc});
-  page.RealTimePoll();
-  for (int edit : {46, 48, 20}) EXPECT_EQ(page.Edit(edit)->text(), "") << edit;
-  EXPECT_TRUE(line.TakeBoxes().empty());
 }
 
 // Bands stand above one another, each holding its columns side by side; columns past the last

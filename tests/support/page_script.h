@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "device/page_model.h"
+#include "device/page_runner.h"
 #include "pages/catalogue.h"
 
 namespace tamsu::test {
@@ -55,6 +56,16 @@ inline std::vector<Step> Script(const PageDeclaration& page) {
   }
   if (!page.poll.empty() || page.block.count > 0) steps.push_back({Step::Poll});
   return steps;
+}
+
+// One step through the runner alone; returns the inputs as it left them.
+inline PageInputs Perform(PageRunner& runner, const Step& step, const PageInputs& inputs) {
+  switch (step.kind) {
+    case Step::SetUp: runner.SetUp(step.button, inputs); break;
+    case Step::Inquire: runner.Inquire(step.button, inputs); break;
+    case Step::Poll: runner.RealTimePoll(inputs); break;
+  }
+  return runner.Inputs();
 }
 
 // Every page of the catalogue by its class name, in the window's order.

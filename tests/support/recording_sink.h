@@ -22,6 +22,11 @@ inline std::ostream& operator<<(std::ostream& out, const Box& box) {
   return out << '"' << box.text << "\" / \"" << box.caption << "\" icon " << static_cast<int>(box.icon);
 }
 
+// Boxes many pages show.
+inline const Box kWritten{"Write Successfully", "", MessageIcon::Exclamation};
+inline const Box kOpenFirst{"Please open the serial port first!", "Warning", MessageIcon::Exclamation};
+inline Box Warning(const char* text) { return {text, "Warning", MessageIcon::Exclamation}; }
+
 // `whileOpen` runs inside ShowMessage, as the events a real modal box lets through while it
 // is open (timer ticks above all).
 struct RecordingSink : MessageSink {

@@ -13,15 +13,6 @@
 namespace tamsu::test {
 namespace {
 
-using Frames = std::vector<std::vector<uint8_t>>;
-
-Frames Take(sim::TransmitterSimulator& sim) {
-  Frames out;
-  for (const sim::LogEntry& entry : sim.RequestLog()) out.push_back(entry.request);
-  sim.ClearLog();
-  return out;
-}
-
 class WindowAndRunner : public testing::TestWithParam<std::string> {};
 
 TEST_P(WindowAndRunner, SendTheSameRequestsForTheSameClicks) {
@@ -36,7 +27,7 @@ TEST_P(WindowAndRunner, SendTheSameRequestsForTheSameClicks) {
   for (const auto& [id, text] : typed.texts) page->Edit(id)->setText(QString::fromStdString(text));
   for (const auto& [id, index] : typed.chosen)
     if (QComboBox* list = page->List(id)) list->setCurrentIndex(index);
-  screen.Sim().ClearLog();
+  screen.TakeFrames();
 
   // The runner alone, handed the same inputs and then what it left.
   SimLine headless(GetParam());
@@ -46,12 +37,7 @@ TEST_P(WindowAndRunner, SendTheSameRequestsForTheSameClicks) {
 
   for (const Step& step : steps) {
     SCOPED_TRACE(testing::Message() << "step " << step.kind << " button " << step.button);
-    switch (step.kind) {
-      case Step::SetUp: runner.SetUp(step.button, inputs); break;
-      case Step::Inquire: runner.Inquire(step.button, inputs); break;
-      case Step::Poll: runner.RealTimePoll(inputs); break;
-    }
-    inputs = runner.Inputs();
+    inputs = test::Perform(runner, step, inputs);
     if (step.kind == Step::Poll) {
       page->RealTimePoll();
     } else {
@@ -59,9 +45,9 @@ TEST_P(WindowAndRunner, SendTheSameRequestsForTheSameClicks) {
       ASSERT_TRUE(page->Button(step.button)->isEnabled());
       page->Button(step.button)->click();
     }
-    const Frames sent = Take(screen.Sim());
+    const auto sent = screen.TakeFrames();
     EXPECT_FALSE(sent.empty() && step.kind != Step::SetUp);
-    EXPECT_EQ(Take(headless.Sim()), sent);
+    EXPECT_EQ(headless.TakeFrames(), sent);
     EXPECT_EQ(headless.Sink().boxes, screen.Sink().boxes);
     headless.Sink().boxes.clear();
     screen.Sink().boxes.clear();
