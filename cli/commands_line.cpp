@@ -36,10 +36,11 @@ std::string Hex(uint16_t reg) {
 
 int WordsPer(const std::string& type) { return type == "u16" || type == "s16" ? 1 : 2; }
 
+// `words` holds WordsPer(type) registers, high word first.
 std::string Decode(const std::string& type, const uint16_t* words) {
-  const uint32_t wide = static_cast<uint32_t>(words[0]) << 16 | words[1];
   if (type == "u16") return std::to_string(words[0]);
   if (type == "s16") return std::to_string(static_cast<int16_t>(words[0]));
+  const uint32_t wide = static_cast<uint32_t>(words[0]) << 16 | words[1];
   if (type == "u32") return std::to_string(wide);
   if (type == "s32") return std::to_string(static_cast<int32_t>(wide));
   float value;
