@@ -62,11 +62,12 @@ const std::vector<Command>& Commands() {
        {"as"}, true, RunRaw},
       {"provision", "provision PLAN.csv --record RECORD.csv [--auto]",
        "commission a batch of transmitters, one plan row each",
-       "PLAN.csv has a header line: page,address,baud,FIELD... (or setting columns of FIELD=VALUE);\n"
-       "one row per transmitter. For each row: wait for the next transmitter (Enter, or with --auto\n"
-       "rescan until another one answers), scan, write the settings, then the address and the rate,\n"
-       "rescan to confirm, read every setting back, and append the record lines. A failure stops\n"
-       "with the row, the field and the reason; running again with the same record skips rows done.\n",
+       "PLAN.csv has one row per transmitter: page,address,baud, then FIELD=VALUE cells; a first\n"
+       "line page,address,baud may name the columns, lines starting with # are comments. For each\n"
+       "row: wait for the next transmitter (Enter, or with --auto rescan every --interval seconds\n"
+       "until another one answers), scan, write the settings, then the address and the rate, rescan\n"
+       "to confirm, read every setting back, and append the record lines. A failure stops with the\n"
+       "row, the field and the reason; running again with the same record skips the rows done.\n",
        {"record", "auto", "interval"}, true, RunProvision},
   };
   return commands;
