@@ -12,8 +12,8 @@
 #include <string>
 
 #include "view/app_context.h"
-#include "app/baud_scan.h"
-#include "app/device_settings.h"
+#include "device/baud_scan.h"
+#include "device/device_settings.h"
 #include "modbus/line_record.h"
 #include "modbus/modbus_master.h"
 

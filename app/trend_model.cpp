@@ -9,35 +9,6 @@
 
 namespace tamsu {
 
-namespace {
-
-std::string_view Trimmed(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-}  // namespace
-
-std::optional<double> ShownNumber(std::string_view text) {
-  text = Trimmed(text);
-  if (text.empty()) return std::nullopt;
-  // from_chars knows no leading "+", no locale, and reports where the number stops.
-  if (text.front() == '+') text.remove_prefix(1);
-  double value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
-  if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
-  return value;
-}
-
-int ShownDecimals(std::string_view text) {
-  text = Trimmed(text);
-  const size_t point = text.find('.');
-  if (point == std::string_view::npos) return 0;
-  return static_cast<int>(std::min<size_t>(text.size() - point - 1, 15));
-}
-
 void TrendSeries::Append(int64_t ms, std::optional<double> value, int decimals) {
   if (!samples_.empty()) ms = std::max(ms, samples_.back().ms);
   samples_.push_back({ms, value, static_cast<int8_t>(std::clamp(decimals, 0, 15))});

@@ -10,13 +10,9 @@
 #include <string_view>
 #include <vector>
 
-namespace tamsu {
+#include "device/field_text.h"
 
-// The number a field shows, read back as the core formatted it ("C" rules, whole text): none
-// for an empty or blank field, a text, a code, or anything that is not a finite number.
-std::optional<double> ShownNumber(std::string_view text);
-// How many decimals that text carries, so a value can be shown again exactly as it was.
-int ShownDecimals(std::string_view text);
+namespace tamsu {
 
 struct ValueSpan {
   double low = 0, high = 0;
