@@ -42,6 +42,7 @@ TEST(LineTraffic, APollWithTheWindowOpenShowsEachExchangeAndItsOutcome) {
   ASSERT_EQ(page->Name(), "TemHumPage");
   page->RealTimeCheckBox()->click();
   categories.RealTimeDispatch(0);
+  line.WaitIdle();
   traffic->Refresh();
   const QStringList lines = Tail(traffic->Lines());
   ASSERT_EQ(lines.size(), 6) << lines.join(u'\n').toStdString();
@@ -58,6 +59,7 @@ TEST(LineTraffic, APollWithTheWindowOpenShowsEachExchangeAndItsOutcome) {
   line.Sim().AddFault({.kind = sim::FaultKind::Silence, .count = 1});
   traffic->Clear();
   page->RealTimePoll();
+  line.WaitIdle();
   traffic->Refresh();
   QStringList silent = Tail(traffic->Lines());
   ASSERT_GE(silent.size(), 3);
@@ -68,6 +70,7 @@ TEST(LineTraffic, APollWithTheWindowOpenShowsEachExchangeAndItsOutcome) {
   traffic->SetPaused(true);
   const int shown = traffic->Lines().size();
   page->RealTimePoll();
+  line.WaitIdle();
   traffic->Refresh();
   EXPECT_EQ(traffic->Lines().size(), shown);
   traffic->SetPaused(false);
