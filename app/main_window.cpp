@@ -134,6 +134,8 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
   link_.SetObserver(&traffic_);
   AddTrendAndRecordActions();
 
+  // A line already open when the window starts (nothing runs on it yet) is the one in use.
+  if (link_.Port.IsOpen()) heldPort_ = link_.Port.Settings().devicePath;
   RefreshPortList();
   if (portList_->count() > 0) portList_->setCurrentIndex(0);
   config_ = DeviceConfig{};

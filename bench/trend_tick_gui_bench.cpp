@@ -1,8 +1,8 @@
 // The window thread's time per real-time tick on the busiest page (the multi-gas page: one block
 // read of nineteen registers) against the in-process simulator, with the Trend window closed
-// and open. A tick is the dispatch (the poll and what its Polled signal does) plus the events
-// it leaves behind (the trend's deferred refresh and the repaint), as the event loop would run
-// them before the next tick. Open, the trend shows 60 minutes with a full hour recorded in each
+// and open. A tick is the dispatch, the poll on the line's thread and what its reports and its
+// Polled signal do on the window, plus the events it leaves behind (the trend's deferred
+// refresh and the repaint), as the event loop would run them before the next tick. Open, the trend shows 60 minutes with a full hour recorded in each
 // of its eighteen series: the most it ever draws.
 //
 // Run offscreen: QT_QPA_PLATFORM=offscreen build/bench/trend_tick_gui_bench
