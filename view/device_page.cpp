@@ -48,7 +48,6 @@ class DevicePage::LineSide : public PageOutput {
       : page_(page), line_(context.line), runner_(context.link, declaration, context.line.JobMessages(), *this) {}
 
   PageRunner& Runner() { return runner_; }
-  LineThread& Line() { return line_; }
   // On the window thread: `f` applied to the page, if it is still there.
   void ToPage(std::function<void(DevicePage&)> f) {
     line_.ToWindow([page = page_, f = std::move(f)] {
@@ -338,7 +337,7 @@ void DevicePage::BuildRow(size_t index, QSet<int>& ids) {
     grid->addWidget(widgets->setup, line, row.edit == 0 && row.inquire == 0 ? kEditColumn : kSetupColumn);
     connect(widgets->setup, &QPushButton::clicked, this, [this, id = row.setup] {
       Post(Doing("Writing", id, false), LineWorker::Kind::User,
-           [id](PageRunner& runner, const PageInputs& inputs) { runner.SetUp(id, inputs); });
+           [id](PageRunner& runner, const PageInputs& inputs) { runner.SetUp(id, inputs); }, false);
     });
   }
   if (row.hidden) {
@@ -420,7 +419,7 @@ void DevicePage::BoxTicked(bool ticked) {
 void DevicePage::FieldOutcome(int id, const FieldState& state) { states_[id] = state; }
 
 void DevicePage::RealTimePoll() {
-  Post(QString::fromStdString("Reading " + declaration_.name + "\u2026"), LineWorker::Kind::Poll,
+  Post(QStringLiteral("Reading live values\u2026"), LineWorker::Kind::Poll,
        [](PageRunner& runner, const PageInputs& inputs) { runner.RealTimePoll(inputs); });
 }
 
@@ -447,12 +446,14 @@ struct JobEnd {
 }  // namespace
 
 void DevicePage::Post(const QString& what, LineWorker::Kind kind,
-                      std::function<void(PageRunner&, const PageInputs&)> run) {
+                      std::function<void(PageRunner&, const PageInputs&)> run, bool reads) {
   const bool poll = kind == LineWorker::Kind::Poll;
   if (poll) ++pollsInFlight_;
   std::shared_ptr<LineSide> side = lineSide_;
   auto end = std::make_shared<JobEnd>();
-  end->tell = [side, poll](bool ran) { side->ToPage([poll, ran](DevicePage& p) { p.Finished(poll, ran); }); };
+  end->tell = [side, poll, reads](bool ran) {
+    side->ToPage([poll, ran, reads](DevicePage& p) { p.Finished(poll, ran && reads); });
+  };
   context_.line.Post(what, kind, [side, end, run = std::move(run), inputs = Inputs()](const LineWorker::Token& token) {
     PageRunner& runner = side->Runner();
     runner.SetLineHooks([&token] { return token.StopRequested(); }, [&token](const std::string& w) { token.Say(w); });
@@ -462,15 +463,11 @@ void DevicePage::Post(const QString& what, LineWorker::Kind kind,
   });
 }
 
-void DevicePage::Finished(bool poll, bool ran) {
-  if (!ran) {
-    if (poll) --pollsInFlight_;
-    return;
-  }
-  Updated();
+void DevicePage::Finished(bool poll, bool read) {
+  if (read) Updated();
   if (!poll) return;
   --pollsInFlight_;
-  emit Polled();
+  if (read) emit Polled();
 }
 
 void DevicePage::Refresh() {

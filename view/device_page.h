@@ -81,10 +81,13 @@ class DevicePage : public QWidget, private PageOutput {
   class LineSide;
 
   // Hands a run of the page's line-side runner to the line's thread with what the controls
-  // hold now; its reports come back to the controls in order.
-  void Post(const QString& what, LineWorker::Kind kind, std::function<void(PageRunner&, const PageInputs&)> run);
-  // The job is over and everything it reported was applied (`ran`: it was not dropped).
-  void Finished(bool poll, bool ran);
+  // hold now; its reports come back to the controls in order. `reads`: it reads fields (an
+  // "Inquire", a poll), so the page shows more than its fields anew once it is over.
+  void Post(const QString& what, LineWorker::Kind kind, std::function<void(PageRunner&, const PageInputs&)> run,
+            bool reads = true);
+  // The job is over and everything it reported was applied (`read`: it ran and read fields;
+  // false for a poll dropped before it ran).
+  void Finished(bool poll, bool read);
   QString Doing(const char* verb, int button, bool inquire) const;
 
   // What the runner reports, applied to the controls.
