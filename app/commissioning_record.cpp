@@ -1,35 +1,18 @@
 #include "app/commissioning_record.h"
 
 #include <QRegularExpression>
-#include <chrono>
 #include <utility>
 
 #include "app/save_file.h"
-#include "app/trend_model.h"
+#include "device/field_text.h"
 
 namespace tamsu {
 
 namespace {
 
-constexpr char kHeader[] = "Date and time,Port,Slave address,Baud rate,Page,Caption,Value,Unit,Source,Exchange time";
 constexpr auto kTimeFormat = "yyyy-MM-dd HH:mm:ss";
 
-// One cell: quoted where a separator, a quote or a line break would otherwise split it, and a
-// text that a spreadsheet would take for a formula kept as text. Numbers stay as they are, so
-// "-10.0" is still a number.
-std::string Cell(const QString& value) {
-  std::string text = value.trimmed().toStdString();
-  const bool formula = !text.empty() && std::string_view("=+-@").find(text.front()) != std::string_view::npos &&
-                       !ShownNumber(text);
-  if (formula) text.insert(text.begin(), '\'');
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + '"';
-}
+std::string Cell(const QString& value) { return RecordCell(value.toStdString()); }
 
 }  // namespace
 
@@ -42,23 +25,12 @@ CommissioningRecord RecordOf(const DevicePage& page, QDateTime when, QString por
 std::string RecordCsv(const CommissioningRecord& record) {
   // The byte-order mark lets spreadsheets that guess the encoding see UTF-8 ("℃", "°").
   std::string csv = "\xEF\xBB\xBF";
-  csv += kHeader;
+  csv += kRecordHeader;
   csv += "\r\n";
   const std::string context = Cell(record.when.toString(QLatin1String(kTimeFormat))) + ',' +
                               Cell(record.port) + ',' + Cell(record.address) + ',' + Cell(record.baud) + ',' +
                               Cell(record.page);
-  for (const FieldReading& field : record.fields) {
-    // Where the value came from, so a stale or typed number is never taken for the device's.
-    const auto since = field.state.when.time_since_epoch();
-    const QString exchanged =
-        field.state.source == FieldSource::NotRead || since.count() == 0
-            ? QString()
-            : QDateTime::fromMSecsSinceEpoch(std::chrono::duration_cast<std::chrono::milliseconds>(since).count())
-                  .toString(QLatin1String(kTimeFormat));
-    csv += context + ',' + Cell(QString::fromStdString(field.caption)) + ',' + Cell(QString::fromStdString(field.text)) +
-           ',' + Cell(QString::fromStdString(field.unit)) + ',' + Cell(QLatin1String(SourceText(field.state.source))) +
-           ',' + Cell(exchanged) + "\r\n";
-  }
+  for (const FieldReading& field : record.fields) csv += context + ',' + RecordFieldCells(field) + "\r\n";
   return csv;
 }
 

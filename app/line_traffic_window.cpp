@@ -10,9 +10,12 @@
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyledItemDelegate>
+#include <QFontMetrics>
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <deque>
 
 #include "app/save_file.h"
@@ -37,7 +40,10 @@ class LineListModel : public QAbstractListModel {
     if (lines.empty()) return;
     const int first = static_cast<int>(lines_.size());
     beginInsertRows({}, first, first + static_cast<int>(lines.size()) - 1);
-    for (const LineRecord::Line& line : lines) lines_.push_back(QString::fromStdString(line.text));
+    for (const LineRecord::Line& line : lines) {
+      lines_.push_back(QString::fromStdString(line.text));
+      widest_ = std::max(widest_, metrics_.horizontalAdvance(lines_.back()));
+    }
     endInsertRows();
     if (lines_.size() > LineRecord::kCapacity) {
       const int drop = static_cast<int>(lines_.size() - LineRecord::kCapacity);
@@ -49,13 +55,36 @@ class LineListModel : public QAbstractListModel {
   void Clear() {
     beginResetModel();
     lines_.clear();
+    widest_ = 0;
     endResetModel();
   }
+  void SetFont(const QFont& font) { metrics_ = QFontMetrics(font); }
+  // The widest line's text in pixels (of a line dropped off the top too, until cleared: the
+  // width never shrinks under the reader).
+  int Widest() const { return widest_; }
   QStringList All() const { return QStringList(lines_.begin(), lines_.end()); }
   const QString& At(int row) const { return lines_[static_cast<size_t>(row)]; }
 
  private:
   std::deque<QString> lines_;
+  QFontMetrics metrics_{QFont()};
+  int widest_ = 0;
+};
+
+// Every row as wide as the widest line, so the list scrolls sideways instead of cutting a long
+// line; the view asks one row for the size of all (uniform rows keep 10,000 lines quick).
+class WholeLineDelegate : public QStyledItemDelegate {
+ public:
+  WholeLineDelegate(const LineListModel& model, QObject* parent) : QStyledItemDelegate(parent), model_(model) {}
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    const int text = option.fontMetrics.horizontalAdvance(index.data().toString());
+    size.setWidth(size.width() - text + std::max(text, model_.Widest()));
+    return size;
+  }
+
+ private:
+  const LineListModel& model_;
 };
 
 LineTrafficWindow::LineTrafficWindow(LineRecord& record, QWidget* parent)
@@ -71,6 +100,11 @@ LineTrafficWindow::LineTrafficWindow(LineRecord& record, QWidget* parent)
   view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   view_->setUniformItemSizes(true);  // ten thousand lines stay quick to lay out
   view_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  model_->SetFont(view_->font());
+  view_->setItemDelegate(new WholeLineDelegate(*model_, view_));
+  view_->setTextElideMode(Qt::ElideNone);
+  view_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
   pause_ = new QPushButton(QStringLiteral("Pause"), this);
   pause_->setCheckable(true);

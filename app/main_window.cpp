@@ -21,6 +21,8 @@
 #include <QShortcut>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolButton>
+#include <QHBoxLayout>
 #include <algorithm>
 #include <vector>
 
@@ -122,7 +124,6 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
 
   BuildBand();
   BuildCategories();
-  setFixedSize(du.Size(473, 397) + QSize(0, BuildStatusLine()));
 
   auto* about = new QAction(QString::fromLatin1(kAboutMenuText), this);
   about->setObjectName(QStringLiteral("aboutAction"));
@@ -133,6 +134,7 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
   AddLineTrafficAction();
   link_.SetObserver(&traffic_);
   AddTrendAndRecordActions();
+  setFixedSize(du.Size(473, 397) + QSize(0, BuildStatusLine()));
 
   // A line already open when the window starts (nothing runs on it yet) is the one in use.
   if (link_.Port.IsOpen()) heldPort_ = link_.Port.Settings().devicePath;
@@ -443,36 +445,6 @@ void MainWindow::SetDeviceBaud() {
 
 void MainWindow::StopLine() { context_.line.Worker().StopCurrent(); }
 
-// The foot of the window: what the line does now, and "Stop" for the user's running job.
-// Returns the height it adds to the window.
-int MainWindow::BuildStatusLine() {
-  const DialogUnits du(font());
-  auto* line = new QWidget(this);
-  line->setObjectName(QStringLiteral("statusLine"));
-  auto* row = new QHBoxLayout(line);
-  row->setContentsMargins(0, 0, 0, 0);
-  row->setSpacing(du.X(4));
-  statusText_ = new QLabel(line);
-  statusText_->setObjectName(QStringLiteral("statusText"));
-  statusText_->setAccessibleName(QStringLiteral("Status"));
-  row->addWidget(statusText_, 1);
-  stopButton_ = new QPushButton(QStringLiteral("Stop"), line);
-  stopButton_->setObjectName(QStringLiteral("stopButton"));
-  stopButton_->setAccessibleName(QStringLiteral("Stop"));
-  stopButton_->setToolTip(QStringLiteral("Stop after the exchange in flight (Esc)"));
-  stopButton_->setEnabled(false);
-  connect(stopButton_, &QPushButton::clicked, this, &MainWindow::StopLine);
-  row->addWidget(stopButton_);
-  busyTimer_ = new QTimer(this);
-  busyTimer_->setSingleShot(true);
-  busyTimer_->setInterval(500);
-  connect(busyTimer_, &QTimer::timeout, this, [this] { categoryTabs_->setCursor(Qt::BusyCursor); });
-  connect(&context_.line, &LineThread::Activity, this, &MainWindow::ShowActivity);
-  const int height = line->sizeHint().height();
-  line->setGeometry(du.X(7), du.Y(392), du.X(459), height);
-  return height;
-}
-
 void MainWindow::ShowActivity(const QString& what, bool poll) {
   statusText_->setText(what);
   const bool userWaits = !what.isEmpty() && !poll;
@@ -511,6 +483,49 @@ void MainWindow::AddTrendAndRecordActions() {
     if (auto* host = qobject_cast<CategoryHost*>(categories_->Page(i)))
       connect(host->Tabs(), &QTabWidget::currentChanged, this, &MainWindow::FollowShownPage);
   FollowShownPage();
+}
+
+// The foot of the window: a status text (what the line is doing), "Stop", and the tool's own
+// windows, so they are found without the right-click menu. Returns the height it adds to the
+// window.
+int MainWindow::BuildStatusLine() {
+  const DialogUnits du(font());
+  auto* line = new QWidget(this);
+  line->setObjectName(QStringLiteral("statusLine"));
+  auto* row = new QHBoxLayout(line);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(du.X(4));
+  statusText_ = new QLabel(line);
+  statusText_->setObjectName(QStringLiteral("statusText"));
+  statusText_->setAccessibleName(QStringLiteral("Status"));
+  row->addWidget(statusText_, 1);
+  // "Stop" ends the user's running job (an "Inquire" sequence, the scan) as Esc does.
+  stopButton_ = new QPushButton(QStringLiteral("Stop"), line);
+  stopButton_->setObjectName(QStringLiteral("stopButton"));
+  stopButton_->setAccessibleName(QStringLiteral("Stop"));
+  stopButton_->setToolTip(QStringLiteral("Stop after the exchange in flight (Esc)"));
+  stopButton_->setEnabled(false);
+  connect(stopButton_, &QPushButton::clicked, this, &MainWindow::StopLine);
+  row->addWidget(stopButton_);
+  busyTimer_ = new QTimer(this);
+  busyTimer_->setSingleShot(true);
+  busyTimer_->setInterval(500);
+  connect(busyTimer_, &QTimer::timeout, this, [this] { categoryTabs_->setCursor(Qt::BusyCursor); });
+  connect(&context_.line, &LineThread::Activity, this, &MainWindow::ShowActivity);
+  for (const char* name : {"lineTrafficAction", "trendAction", "saveRecordAction"}) {
+    QAction* action = findChild<QAction*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
+    if (!action) continue;
+    action->setToolTip(QStringLiteral("%1 (%2)").arg(action->text(), action->shortcut().toString(QKeySequence::NativeText)));
+    auto* button = new QToolButton(line);
+    button->setDefaultAction(action);  // its text, tooltip and click are the menu entry's
+    button->setAutoRaise(true);
+    button->setObjectName(QString::fromLatin1(name).replace(QStringLiteral("Action"), QStringLiteral("Button")));
+    button->setAccessibleName(action->text());
+    row->addWidget(button);
+  }
+  const int height = line->sizeHint().height();
+  line->setGeometry(du.X(7), du.Y(392), du.X(459), height);
+  return height;
 }
 
 void MainWindow::FollowShownPage() {

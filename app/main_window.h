@@ -12,8 +12,8 @@
 #include <string>
 
 #include "view/app_context.h"
-#include "app/baud_scan.h"
-#include "app/device_settings.h"
+#include "device/baud_scan.h"
+#include "device/device_settings.h"
 #include "modbus/line_record.h"
 #include "modbus/modbus_master.h"
 #include "view/line_thread.h"
@@ -99,10 +99,10 @@ class MainWindow : public QWidget {
   // exchanges share, a master); hands back what it learned, and the port it left open.
   using BandExchange = std::function<void(const LineWorker::Token&, DeviceConfig&, ModbusMaster&, MessageSink&)>;
   void PostBand(const QString& what, BandExchange exchange, std::function<void()> after = {});
-  int BuildStatusLine();
   void ShowActivity(const QString& what, bool poll);
   bool OwnControlHasFocus() const;
   void AddTrendAndRecordActions();
+  int BuildStatusLine();
   void FollowShownPage();
   std::optional<CommissioningRecord> CurrentRecord() const;
 
@@ -127,10 +127,10 @@ class MainWindow : public QWidget {
   QTabWidget* categoryTabs_ = nullptr;
   QTimer* timer1_ = nullptr;
   QTimer* timer5_ = nullptr;
-  QLabel* statusText_ = nullptr;   // what the line does now
   QPushButton* stopButton_ = nullptr;
   QTimer* busyTimer_ = nullptr;    // a user's wait longer than half a second: busy cursor
   TrendWindow* trend_ = nullptr;
+  QLabel* statusText_ = nullptr;  // what the line is doing, at the window's foot
   QString recordFolder_;  // where the last record went, for the next one (this run only)
   std::string typedNetworkPort_;  // the address last given in "Network port…" (this run)
   std::string lastPortPath_;      // the entry to go back to when "Network port…" is cancelled

@@ -3,38 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
+#include <limits>
 #include <utility>
 
 namespace tamsu {
-
-namespace {
-
-std::string_view Trimmed(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-}  // namespace
-
-std::optional<double> ShownNumber(std::string_view text) {
-  text = Trimmed(text);
-  if (text.empty()) return std::nullopt;
-  // from_chars knows no leading "+", no locale, and reports where the number stops.
-  if (text.front() == '+') text.remove_prefix(1);
-  double value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
-  if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
-  return value;
-}
-
-int ShownDecimals(std::string_view text) {
-  text = Trimmed(text);
-  const size_t point = text.find('.');
-  if (point == std::string_view::npos) return 0;
-  return static_cast<int>(std::min<size_t>(text.size() - point - 1, 15));
-}
 
 void TrendSeries::Append(int64_t ms, std::optional<double> value, int decimals) {
   if (!samples_.empty()) ms = std::max(ms, samples_.back().ms);
@@ -63,6 +36,18 @@ std::optional<size_t> TrendSeries::NearestValue(int64_t ms, int64_t from, int64_
       break;
     }
   return best;
+}
+
+std::optional<ValueSpan> TrendSeries::Span(int64_t from, int64_t to) const {
+  std::optional<ValueSpan> span;
+  for (size_t i = LowerBound(from); i < samples_.size() && samples_[i].ms <= to; ++i) {
+    const std::optional<double>& v = samples_[i].value;
+    if (!v) continue;
+    if (!span) span = ValueSpan{*v, *v};
+    span->low = std::min(span->low, *v);
+    span->high = std::max(span->high, *v);
+  }
+  return span;
 }
 
 TrendSeries& TrendModel::Series(int id, const std::string& name) {
@@ -96,14 +81,11 @@ std::optional<ValueSpan> TrendModel::Span(int64_t from, int64_t to, const std::v
   std::optional<ValueSpan> span;
   for (size_t k = 0; k < series_.size(); ++k) {
     if (k >= shown.size() || !shown[k]) continue;
-    const TrendSeries& s = series_[k];
-    for (size_t i = s.LowerBound(from); i < s.Size() && s.At(i).ms <= to; ++i) {
-      const std::optional<double>& v = s.At(i).value;
-      if (!v) continue;
-      if (!span) span = ValueSpan{*v, *v};
-      span->low = std::min(span->low, *v);
-      span->high = std::max(span->high, *v);
-    }
+    const std::optional<ValueSpan> own = series_[k].Span(from, to);
+    if (!own) continue;
+    if (!span) span = own;
+    span->low = std::min(span->low, own->low);
+    span->high = std::max(span->high, own->high);
   }
   return span;
 }
@@ -127,6 +109,36 @@ NiceAxis NiceAxisFor(ValueSpan data, int ticks) {
       const double first = std::floor(low / step), last = std::ceil(high / step);
       if (last - first <= intervals) return {first * step, last * step, step};
     }
+}
+
+int StepDecimals(double step) {
+  if (!std::isfinite(step) || step <= 0 || step >= 1) return 0;
+  // A step of 0.2 is 2e-1: one decimal; a little slack for steps that are not exact in binary.
+  return std::min(15, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
+}
+
+bool MagnitudesDiffer(const std::vector<ValueSpan>& spans) {
+  if (spans.size() < 2) return false;
+  double smallest = std::numeric_limits<double>::infinity(), largest = 0;
+  for (const ValueSpan& s : spans) {
+    const double magnitude = std::max(std::abs(s.low), std::abs(s.high));
+    if (!std::isfinite(magnitude)) continue;
+    smallest = std::min(smallest, magnitude);
+    largest = std::max(largest, magnitude);
+  }
+  return largest > 10 * smallest;
+}
+
+int64_t TimeLabelStep(int64_t spanMs, double widthPx, double labelPx, double minuteLabelPx) {
+  constexpr int64_t kSteps[] = {1'000,   2'000,   5'000,   10'000,  15'000,    30'000,   60'000,
+                                120'000, 300'000, 600'000, 900'000, 1'800'000, 3'600'000};
+  if (spanMs <= 0 || !(widthPx > 0)) return kSteps[std::size(kSteps) - 1];
+  for (const int64_t step : kSteps) {
+    const double label = step < 60'000 ? labelPx : minuteLabelPx;
+    // Half a label's width between neighbours, so they never run together.
+    if (static_cast<double>(step) / static_cast<double>(spanMs) * widthPx >= label * 1.5) return step;
+  }
+  return kSteps[std::size(kSteps) - 1];
 }
 
 }  // namespace tamsu

@@ -10,13 +10,13 @@
 #include <string_view>
 #include <vector>
 
+#include "device/field_text.h"
+
 namespace tamsu {
 
-// The number a field shows, read back as the core formatted it ("C" rules, whole text): none
-// for an empty or blank field, a text, a code, or anything that is not a finite number.
-std::optional<double> ShownNumber(std::string_view text);
-// How many decimals that text carries, so a value can be shown again exactly as it was.
-int ShownDecimals(std::string_view text);
+struct ValueSpan {
+  double low = 0, high = 0;
+};
 
 struct TrendSample {
   int64_t ms = 0;            // milliseconds since the epoch, never decreasing within a series
@@ -45,15 +45,13 @@ class TrendSeries {
   size_t LowerBound(int64_t ms) const;
   // The sample with a value nearest to `ms` within [from, to], if any.
   std::optional<size_t> NearestValue(int64_t ms, int64_t from, int64_t to) const;
+  // Lowest and highest value with a sample in [from, to] (nullopt: none has a value).
+  std::optional<ValueSpan> Span(int64_t from, int64_t to) const;
 
  private:
   int id_;
   std::string name_;
   std::deque<TrendSample> samples_;
-};
-
-struct ValueSpan {
-  double low = 0, high = 0;
 };
 
 // A value axis over `data` in round steps (1, 2 or 5 times a power of ten), with at most
@@ -64,6 +62,19 @@ struct NiceAxis {
   bool operator==(const NiceAxis&) const = default;
 };
 NiceAxis NiceAxisFor(ValueSpan data, int ticks = 9);
+// Decimals that tell apart labels `step` apart (0 for whole steps).
+int StepDecimals(double step);
+
+// Whether curves of these spans need a value axis each to be seen at all: the largest magnitude
+// (greatest absolute value) is more than ten times the smallest. A series at zero throughout
+// counts as the smallest there is.
+bool MagnitudesDiffer(const std::vector<ValueSpan>& spans);
+
+// The step of the time axis's labels: the finest round step (1, 2, 5, 10, 15, 30 seconds, 1, 2,
+// 5, 10, 15, 30 minutes, 1 hour) whose labels, `labelPx` wide for steps under a minute ("HH:mm:ss")
+// and `minuteLabelPx` from a minute on ("HH:mm"), stand whole with room between them on an axis
+// `widthPx` wide showing `spanMs`.
+int64_t TimeLabelStep(int64_t spanMs, double widthPx, double labelPx, double minuteLabelPx);
 
 // The series of one page, in the order the page shows its fields.
 class TrendModel {

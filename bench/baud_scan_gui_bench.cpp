@@ -7,7 +7,7 @@
 #include <chrono>
 #include <vector>
 
-#include "app/baud_scan.h"
+#include "device/baud_scan.h"
 #include "sim/simulator.h"
 
 namespace {

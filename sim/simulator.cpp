@@ -523,6 +523,13 @@ void TransmitterSimulator::Answer(const std::vector<uint8_t>& frame, Clock::time
 void TransmitterSimulator::Flush(Clock::time_point now) {
   while (!output_.empty() && output_.front().due <= now) {
     auto& bytes = output_.front().bytes;
+    // A master that takes the reply at its last byte may look at the device at once: the new
+    // settings are in place before that byte leaves (the reply itself is already made).
+    if (output_.size() == 1 && afterOutput_) {
+      std::lock_guard lock(mutex_);
+      device_->SetConfig(*afterOutput_);
+      afterOutput_.reset();
+    }
     const int fd = overTcp_ ? client_ : master_;
     if (fd >= 0) Send(fd, bytes.data(), bytes.size());
     output_.pop_front();

@@ -1,10 +1,12 @@
 # The layers' includes point one way: the core (serial/, modbus/, device/) knows no Qt and
 # nothing above it; the pages, declared on the device model, know no Qt, no view and no
-# application; the view knows no application. Run as: cmake -DROOT=<source dir> -P check_layers.cmake
+# application; the view knows no application; the command-line tool knows no Qt, no view and
+# no window. Run as: cmake -DROOT=<source dir> -P check_layers.cmake
 set(rules
-  "serial|modbus|device:^#include <Q|\"app/|\"pages/|\"view/|\"sim/"
-  "pages:^#include <Q|\"app/|\"view/|\"sim/"
-  "view:\"app/")
+  "serial|modbus|device:^#include <Q|\"app/|\"pages/|\"view/|\"sim/|\"cli/"
+  "pages:^#include <Q|\"app/|\"view/|\"sim/|\"cli/"
+  "view:\"app/"
+  "cli:^#include <Q|\"app/|\"view/|\"sim/")
 set(failures "")
 foreach(rule ${rules})
   string(REPLACE ":" ";" parts "${rule}")

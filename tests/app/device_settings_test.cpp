@@ -1,7 +1,7 @@
 // The address and baud exchanges of the connection band, without widgets, against the
 // simulator in the two register-block modes: only the device's acknowledgement is a success,
 // and a refused rate is never remembered.
-#include "app/device_settings.h"
+#include "device/device_settings.h"
 
 #include "tests/view/page_test_support.h"
 

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <memory>
 
-#include "app/baud_scan.h"
-#include "app/device_settings.h"
+#include "device/baud_scan.h"
+#include "device/device_settings.h"
 #include "modbus/line_record.h"
 #include "pages/climate/climate_pages.h"
 #include "tests/view/page_test_support.h"

@@ -6,8 +6,11 @@
 #include <sys/resource.h>
 
 #include <QCheckBox>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QListView>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -120,6 +123,34 @@ TEST(LineTraffic, SavedWholeOrNotAtAll) {
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   EXPECT_EQ(file.readAll(), "earlier traffic\n");
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"traffic.txt"});
+}
+
+// A long reply is shown whole: the list scrolls sideways instead of cutting the line.
+TEST(LineTraffic, ALongLineIsNeverCut) {
+  test::SimulatedLine line("TemHumPage");
+  MainWindow window(line.Context());
+  LineTrafficWindow* traffic = window.ShowLineTraffic();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(traffic));
+  traffic->Clear();
+  std::vector<uint8_t> reply(3 + 2 * 120, 0x5A);
+  reply[0] = 1, reply[1] = 3, reply[2] = 240;
+  window.Traffic().Received(reply.data(), reply.size(), 9600, std::chrono::microseconds(1500));
+  window.Traffic().Received(reply.data(), 8, 9600, std::chrono::microseconds(1500));  // a short one after it
+  traffic->Refresh();
+  QApplication::processEvents();
+
+  auto* view = traffic->findChild<QListView*>("lineTrafficList");
+  ASSERT_TRUE(view);
+  const QStringList lines = traffic->Lines();
+  ASSERT_EQ(lines.size(), 2);
+  const QFontMetrics metrics(view->font());
+  ASSERT_GT(metrics.horizontalAdvance(lines[0]), view->viewport()->width());
+  for (int row = 0; row < 2; ++row) {
+    const QModelIndex index = view->model()->index(row, 0);
+    EXPECT_GE(view->visualRect(index).width(), metrics.horizontalAdvance(lines[0])) << row;
+  }
+  EXPECT_GT(view->horizontalScrollBar()->maximum(), 0);
+  EXPECT_EQ(view->textElideMode(), Qt::ElideNone);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QCheckBox>
@@ -10,11 +11,14 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <memory>
 #include <optional>
 #include <tuple>
 
 #include "app/categories.h"
+#include "app/line_traffic_window.h"
+#include "app/trend_window.h"
 #include "view/device_page.h"
 #include "view/dialog_units.h"
 #include "tests/view/page_test_support.h"
@@ -82,8 +86,9 @@ TEST_F(MainWindowTest, BeforeAScanTheBandIsInPlaceAndNothingReachesADevice) {
   MainWindow& w = Start({});
   EXPECT_EQ(w.windowTitle(), "Tamsu Tools Configuration Software");
   // The dialog's size, and the status line at its foot.
-  EXPECT_EQ(w.width(), DialogUnits(w.font()).Size(473, 397).width());
-  EXPECT_GT(w.height(), DialogUnits(w.font()).Size(473, 397).height());
+  auto* status = w.findChild<QWidget*>("statusLine", Qt::FindDirectChildrenOnly);
+  ASSERT_TRUE(status);
+  EXPECT_EQ(w.size(), DialogUnits(w.font()).Size(473, 397) + QSize(0, status->height()));
   EXPECT_EQ(w.minimumSize(), w.maximumSize());
   EXPECT_FALSE(w.windowIcon().isNull());
   for (const auto& [id, text] : {std::pair{1001, "Test Baud Rate"}, {1004, "Inquire"}, {1005, "Set up"},
@@ -373,6 +378,33 @@ TEST_F(MainWindowTest, AboutOpensFromF1AndTheContextMenuAndEscapeClosesOnlyFromT
 }
 
 // Renders the window to the path in TAMSU_SCREENSHOT (scripts/screenshots sets it).
+// The tool's own windows are found at the window's foot, not only in the right-click menu; the
+// status text there starts empty.
+TEST_F(MainWindowTest, TheStatusLineOpensTheToolsWindowsAndNamesTheirShortcuts) {
+  MainWindow& w = Start({});
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  auto* text = w.findChild<QLabel*>("statusText");
+  ASSERT_TRUE(text);
+  EXPECT_TRUE(text->text().isEmpty());
+  const auto* categories = Find<QWidget>(1008);
+  EXPECT_GE(text->mapTo(&w, QPoint(0, 0)).y(), categories->geometry().bottom());
+  const std::pair<const char*, const char*> buttons[] = {
+      {"lineTrafficButton", "Line traffic (Ctrl+L)"}, {"trendButton", "Trend (Ctrl+T)"},
+      {"saveRecordButton", "Save record\u2026 (Ctrl+S)"}};
+  for (const auto& [name, tip] : buttons) {
+    auto* button = w.findChild<QToolButton*>(name);
+    ASSERT_TRUE(button) << name;
+    EXPECT_EQ(button->toolTip(), QString::fromUtf8(tip));
+    EXPECT_FALSE(button->accessibleName().isEmpty());
+    EXPECT_TRUE(w.rect().contains(QRect(button->mapTo(&w, QPoint(0, 0)), button->size()))) << name;
+  }
+  QTest::mouseClick(w.findChild<QToolButton*>("trendButton"), Qt::LeftButton);
+  EXPECT_TRUE(w.Trend()->isVisible());
+  QTest::mouseClick(w.findChild<QToolButton*>("lineTrafficButton"), Qt::LeftButton);
+  EXPECT_TRUE(w.ShowLineTraffic()->isVisible());
+}
+
 TEST_F(MainWindowTest, Screenshot) {
   const char* out = std::getenv("TAMSU_SCREENSHOT");
   if (!out) GTEST_SKIP() << "TAMSU_SCREENSHOT not set";
@@ -387,6 +419,12 @@ TEST_F(MainWindowTest, Screenshot) {
   about.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
   ASSERT_TRUE(about.grab().save(QFileInfo(path).dir().filePath("about-box.png")));
+  // The scan's exchanges, in the line traffic window.
+  LineTrafficWindow* traffic = w.ShowLineTraffic();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(traffic));
+  traffic->Refresh();
+  QTest::qWait(50);
+  ASSERT_TRUE(traffic->grab().save(QFileInfo(path).dir().filePath("line-traffic.png")));
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 // The Trend window: what it records (the shown page's numeric polled fields, gaps for failed
-// reads, at most an hour per series) and what it shows (span, fitted value axis, hidden curves,
-// the value under the pointer).
+// reads, at most an hour per series) and what it shows (span, stacked or shared value axes fitted
+// to the ticked curves, the series list's values, whole time labels, the values under the pointer).
 #include "app/trend_window.h"
 
 #include <QCheckBox>
 #include <QDateTime>
-#include <QListWidget>
+#include <QComboBox>
+#include <QTreeWidget>
 #include <QTabWidget>
 #include <QTest>
 #include <cmath>
@@ -84,6 +85,41 @@ TEST(TrendModel, TheValueAxisTakesTheFinestRoundStepsThatHoldTheData) {
   }
 }
 
+TEST(TrendModel, StackedWhenMagnitudesDifferTenfoldAndTimeLabelsStandApart) {
+  EXPECT_FALSE(MagnitudesDiffer({}));
+  EXPECT_FALSE(MagnitudesDiffer({{0.05, 0.07}}));  // one curve has its axis anyway
+  EXPECT_FALSE(MagnitudesDiffer({{20, 25}, {-60, 80}, {100, 200}}));
+  EXPECT_TRUE(MagnitudesDiffer({{20, 25}, {99000, 100000}}));
+  EXPECT_TRUE(MagnitudesDiffer({{-300, -250}, {1, 2}}));  // below zero counts by its size
+  EXPECT_TRUE(MagnitudesDiffer({{0, 0}, {0.5, 0.6}}));    // a curve at zero would lie flat
+
+  EXPECT_EQ(StepDecimals(20000), 0);
+  EXPECT_EQ(StepDecimals(1), 0);
+  EXPECT_EQ(StepDecimals(0.5), 1);
+  EXPECT_EQ(StepDecimals(0.2), 1);
+  EXPECT_EQ(StepDecimals(0.01), 2);
+  EXPECT_EQ(StepDecimals(0.0005), 4);
+  EXPECT_EQ(StepDecimals(std::numeric_limits<double>::quiet_NaN()), 0);
+
+  // 56 px labels ("HH:mm:ss"), 36 px from a minute on ("HH:mm"): the finest step with half a
+  // label between neighbours.
+  EXPECT_EQ(TimeLabelStep(60'000, 600, 56, 36), 10'000);   // 100 px apart
+  EXPECT_EQ(TimeLabelStep(600'000, 600, 56, 36), 60'000);  // 30 s would be 30 px: minutes instead
+  EXPECT_EQ(TimeLabelStep(3'600'000, 600, 56, 36), 600'000);
+  EXPECT_EQ(TimeLabelStep(3'600'000, 100, 56, 36), 3'600'000);  // never finer than fits
+  EXPECT_EQ(TimeLabelStep(0, 600, 56, 36), 3'600'000);
+  EXPECT_EQ(TimeLabelStep(60'000, std::numeric_limits<double>::quiet_NaN(), 56, 36), 3'600'000);
+
+  TrendSeries s(1, "a");
+  s.Append(0, 3.0);
+  s.Append(1000, std::nullopt);
+  s.Append(2000, -1.0);
+  s.Append(3000, 9.0);
+  EXPECT_EQ(s.Span(0, 2000)->low, -1.0);
+  EXPECT_EQ(s.Span(0, 2000)->high, 3.0);
+  EXPECT_FALSE(s.Span(1000, 1500));
+}
+
 // A page on the simulator and a trend that follows it.
 struct TrendOnSim : PageOnSim {
   TrendOnSim() : PageOnSim("Mg11Page", test::Make("Mg11Page")) { trend.Follow(page.get(), "Gas / MG11"); }
@@ -135,20 +171,22 @@ TEST(TrendWindow, OpenItFitsTheVisibleCurvesInItsSpanAndShowsTheValueUnderThePoi
     t.Set(kLight, QStringLiteral("100000"));
     t.trend.Sample(Noon() + i * 1000);
   }
+  t.trend.SetStacked(false);
   t.trend.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&t.trend));
   t.trend.Refresh();
   QApplication::processEvents();
   EXPECT_EQ(t.trend.SpanMinutes(), 10);
   EXPECT_EQ(t.trend.TimeRange(), std::pair(Noon(), Noon() + 600 * 1000));
-  EXPECT_GE(t.trend.ValueRange().second, 100000.0);
+  EXPECT_GE(t.trend.ValueRange(t.IndexOf(kTem))->second, 100000.0);
 
   // Only the temperature shown, over the last minute: the axis fits 74.0 to 80.0.
   for (size_t k = 0; k < t.trend.Model().All().size(); ++k) t.trend.SetSeriesShown(k, k == t.IndexOf(kTem));
-  auto* list = t.trend.findChild<QListWidget*>("trendSeries");
-  EXPECT_EQ(list->item(static_cast<int>(t.IndexOf(kLight)))->checkState(), Qt::Unchecked);
+  auto* list = t.trend.findChild<QTreeWidget*>("trendSeries");
+  EXPECT_EQ(list->topLevelItem(static_cast<int>(t.IndexOf(kLight)))->checkState(0), Qt::Unchecked);
+  EXPECT_FALSE(t.trend.ValueRange(t.IndexOf(kLight)));
   t.trend.SetSpanMinutes(1);
-  const auto [low, high] = t.trend.ValueRange();
+  const auto [low, high] = *t.trend.ValueRange(t.IndexOf(kTem));
   EXPECT_LE(low, 74.0);
   EXPECT_GE(high, 80.0);
   EXPECT_GT(low, 60.0);
@@ -164,32 +202,120 @@ TEST(TrendWindow, OpenItFitsTheVisibleCurvesInItsSpanAndShowsTheValueUnderThePoi
   t.trend.Sample(Noon() + 602 * 1000);
   QApplication::processEvents();
   EXPECT_EQ(t.trend.TimeRange().second, Noon() + 610 * 1000);
-  EXPECT_GE(t.trend.ValueRange().second, 500.0);
-  t.trend.SetSpanMinutes(1);  // (unchanged: the same view)
+  EXPECT_GE(t.trend.ValueRange(t.IndexOf(kTem))->second, 500.0);
 
-  // The exact value and time under the pointer; nothing away from the curves or of a hidden one.
+  // The exact value and time under the pointer; away from the curves, the time alone; off the
+  // plot, nothing. The list shows the value at the pointer in place of the latest.
   const auto at = t.trend.ViewPosition(t.IndexOf(kTem), 575);
   ASSERT_TRUE(at);
   EXPECT_EQ(t.trend.HoverAt(*at), "Tem (℃): 77.5 at 12:09:35");
-  EXPECT_EQ(t.trend.HoverAt(*at + QPointF(0, 40)), "");
+  EXPECT_EQ(t.trend.ListRow(t.IndexOf(kTem)).value(0), "77.5 ℃");
+  EXPECT_EQ(list->headerItem()->text(1), "At 12:09:35");
+  EXPECT_EQ(t.trend.HoverAt(*at + QPointF(0, 40)), "12:09:35");
+  EXPECT_EQ(t.trend.HoverAt(QPointF(-1, -1)), "");
+  EXPECT_EQ(list->headerItem()->text(1), "Latest");
+  EXPECT_EQ(t.trend.ListRow(t.IndexOf(kTem)), (QStringList{"500.0 ℃", "75.0", "500.0"}));
   EXPECT_FALSE(t.trend.ViewPosition(t.IndexOf(kTem), 100));  // outside the minute shown
   // Clicking an entry of the list shows its curve again.
-  list->item(static_cast<int>(t.IndexOf(kLight)))->setCheckState(Qt::Checked);
+  list->topLevelItem(static_cast<int>(t.IndexOf(kLight)))->setCheckState(0, Qt::Checked);
   EXPECT_TRUE(t.trend.SeriesShown(t.IndexOf(kLight)));
-  EXPECT_GE(t.trend.ValueRange().second, 100000.0);
+  EXPECT_GE(t.trend.ValueRange(t.IndexOf(kTem))->second, 100000.0);
+}
 
-  // TAMSU_TREND_SHOT=<file>: the window as it looks, with a gap and a lone sample.
-  if (const char* shot = std::getenv("TAMSU_TREND_SHOT")) {
-    t.trend.SetSeriesShown(t.IndexOf(kLight), false);
-    for (int i = 601; i <= 640; ++i) {
-      t.Set(kTem, i % 7 == 0 || (i > 620 && i < 625) || i == 626 ? QStringLiteral("") : QStringLiteral("78.0"));
-      t.trend.Sample(Noon() + i * 1000);
+// A set of multi-gas readings as a site gives them: each series moves by a few per cent around
+// a value of its own size, from 0.05 to 700, the light at 100,000.
+void FeedMultiGas(TrendOnSim& t, int from, int to) {
+  const auto& all = t.trend.Model().All();
+  for (int i = from; i < to; ++i) {
+    for (size_t k = 0; k < all.size(); ++k) {
+      constexpr double kSizes[] = {0.05, 0.5, 5, 50, 700};
+      const double base = k == t.IndexOf(kLight) ? 100000 : kSizes[k % 5];
+      const double value = base * (1 + 0.05 * std::sin(i / 20.0 + static_cast<double>(k)));
+      t.Set(all[k].Id(), QString::number(value, 'f', base < 1 ? 3 : 1));
     }
-    t.trend.Refresh();
-    t.trend.HoverAt(*t.trend.ViewPosition(t.IndexOf(kTem), 610));
-    QApplication::processEvents();
-    t.trend.grab().save(QString::fromLocal8Bit(shot));
+    if (i % 97 == 5) t.Set(kTem, QString());  // a failed read now and then
+    t.trend.Sample(Noon() + i * 1000);
   }
+}
+
+TEST(TrendWindow, OnTheMultiGasPageItOpensStackedAndEveryCurveMovesOnItsOwnAxis) {
+  TrendOnSim t;
+  FeedMultiGas(t, 0, 600);
+  t.trend.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&t.trend));
+  QApplication::processEvents();
+  ASSERT_TRUE(t.trend.Stacked());
+  EXPECT_EQ(t.trend.findChild<QComboBox*>("trendView")->currentText(), "Stacked");
+
+  // Each curve spans a good part of its strip: a change of a few per cent is plainly seen.
+  const auto& all = t.trend.Model().All();
+  std::vector<std::pair<double, double>> axes;
+  for (size_t k = 0; k < all.size(); ++k) {
+    double top = 1e9, bottom = -1e9;
+    for (size_t i = 0; i < all[k].Size(); ++i)
+      if (const auto p = t.trend.ViewPosition(k, i)) top = std::min(top, p->y()), bottom = std::max(bottom, p->y());
+    EXPECT_GE(bottom - top, 8.0) << all[k].Name();
+    axes.push_back(*t.trend.ValueRange(k));
+  }
+  EXPECT_NE(axes[t.IndexOf(kTem)], axes[t.IndexOf(kLight)]);
+
+  // The list: the latest value with its unit, the span's least and greatest.
+  const QStringList light = t.trend.ListRow(t.IndexOf(kLight));
+  EXPECT_TRUE(light.value(0).endsWith(" Lux")) << light.value(0).toStdString();
+  EXPECT_LT(light.value(1).toDouble(), light.value(2).toDouble());
+  // A failed read is no value, not the one before it.
+  t.Set(kTem, QString());
+  t.trend.Sample(Noon() + 600 * 1000);
+  EXPECT_EQ(t.trend.ListRow(t.IndexOf(kTem)).value(0), "—");
+
+  // The shared view fits the ticked curves only: without the light the rest fill the plot.
+  t.trend.SetStacked(false);
+  EXPECT_EQ(t.trend.ValueRange(t.IndexOf(kTem)), t.trend.ValueRange(t.IndexOf(kLight)));
+  t.trend.SetSeriesShown(t.IndexOf(kLight), false);
+  EXPECT_LT(t.trend.ValueRange(t.IndexOf(kTem))->second, 2000.0);
+
+  // The user's view holds when the window is opened again.
+  t.trend.hide();
+  t.trend.show();
+  QApplication::processEvents();
+  EXPECT_FALSE(t.trend.Stacked());
+
+  // Time labels at the default size and smaller: whole, apart, inside the plot, every span.
+  auto* plot = t.trend.findChild<QWidget*>("trendChart");
+  for (const QSize size : {QSize(1060, 640), QSize(700, 480)}) {
+    t.trend.resize(size);
+    QApplication::processEvents();
+    for (int minutes : TrendWindow::kSpans) {
+      t.trend.SetSpanMinutes(minutes);
+      const auto& labels = t.trend.TimeLabels();
+      ASSERT_GE(labels.size(), size.width() >= 1000 ? 4u : 2u) << minutes;
+      const QFontMetricsF metrics(plot->font());
+      for (size_t i = 0; i < labels.size(); ++i) {
+        const QString& text = labels[i].text;
+        EXPECT_TRUE(text.size() == 5 || text.size() == 8) << text.toStdString();
+        EXPECT_GE(labels[i].rect.width(), metrics.horizontalAdvance(text)) << text.toStdString();
+        EXPECT_GE(labels[i].rect.left(), 0) << text.toStdString();
+        EXPECT_LE(labels[i].rect.right(), plot->width()) << text.toStdString();
+        if (i > 0) {
+          EXPECT_GT(labels[i].rect.left(), labels[i - 1].rect.right() + 4) << text.toStdString();
+        }
+      }
+    }
+  }
+}
+
+// TAMSU_TREND_SHOT=<file>: the stacked trend of the multi-gas page, the pointer on it.
+TEST(TrendWindow, Screenshot) {
+  const char* shot = std::getenv("TAMSU_TREND_SHOT");
+  if (!shot) GTEST_SKIP() << "TAMSU_TREND_SHOT not set";
+  TrendOnSim t;
+  FeedMultiGas(t, 0, 600);
+  t.trend.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&t.trend));
+  QApplication::processEvents();
+  t.trend.HoverAt(*t.trend.ViewPosition(t.IndexOf(kTem), 450));
+  QApplication::processEvents();
+  ASSERT_TRUE(t.trend.grab().save(QString::fromLocal8Bit(shot)));
 }
 
 // The window as the application wires it: it follows the category and device tabs.

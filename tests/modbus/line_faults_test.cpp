@@ -131,9 +131,11 @@ TEST_F(FaultyLine, TheReplyWaitFollowsLateRepliesNotSilence) {
   std::vector<std::string> waits;
   for (const auto& line : record.Since(0))
     if (line.text.find("reply wait now") != std::string::npos) waits.push_back(line.text);
-  ASSERT_EQ(waits.size(), 2u);
-  EXPECT_NE(waits[0].find("the last reply came 130"), std::string::npos) << waits[0];
-  EXPECT_NE(waits[1].find("reply wait now 500 ms"), std::string::npos) << waits[1];
+  // Grown by the late reply first; back to the plain wait last (a loaded machine may show a step
+  // between).
+  ASSERT_GE(waits.size(), 2u);
+  EXPECT_NE(waits.front().find("the last reply came 130"), std::string::npos) << waits.front();
+  EXPECT_NE(waits.back().find("reply wait now 500 ms"), std::string::npos) << waits.back();
 
   sim_->AddFault({.kind = FaultKind::Silence, .count = sim::kAlways});
   sim_->ClearLog();

@@ -1,4 +1,4 @@
-#include "app/baud_scan.h"
+#include "device/baud_scan.h"
 
 #include <cstdio>
 #include <utility>

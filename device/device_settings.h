@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "app/baud_scan.h"
+#include "device/baud_scan.h"
 #include "modbus/modbus_master.h"
 #include "modbus/ui.h"
 #include "serial/link.h"

@@ -1,4 +1,4 @@
-#include "app/device_settings.h"
+#include "device/device_settings.h"
 
 #include <optional>
 
