@@ -17,6 +17,19 @@ struct ReplyExpectation {
   bool exceptionReply = true;
   // The frame's own check (the CRC), from the protocol layer above.
   bool (*intact)(const uint8_t* frame, size_t n) = nullptr;
+  // The previous reply, when this request asks something else: RTU has no transaction id, so a
+  // second copy of that reply coming now would look exactly like this one's answer. A frame
+  // equal to it is not handed over at its last byte; the silence decides, so an answer run
+  // together with it is refused, never taken for the copy.
+  const uint8_t* copyOf = nullptr;
+  uint16_t copyLength = 0;
+
+  bool IsCopy(const uint8_t* frame, size_t n) const {
+    if (copyOf == nullptr || n != copyLength) return false;
+    for (size_t i = 0; i < n; ++i)
+      if (frame[i] != copyOf[i]) return false;
+    return true;
+  }
 
   bool Armed() const { return length != 0 && intact != nullptr; }
   // True when frame[0..n) is exactly such a reply.

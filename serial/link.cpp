@@ -61,6 +61,8 @@ void Link::Forget() {
   owedUntil_ = owedSince_ = {};
   learnedWait_ = std::chrono::milliseconds(0);
   lastOwedSilent_ = false;
+  answeredRequest_.clear();
+  lastReply_.clear();
   pump_->StopExpecting();
 }
 
@@ -119,7 +121,15 @@ size_t Link::Exchange(size_t requestLength, std::chrono::milliseconds replyWait,
   auto lateWindow = std::max(std::chrono::duration_cast<Clock::duration>(kLateReplyFactor * replyWait),
                              Clock::duration(wait));
   if (!lastOwedSilent_ || learnedWait_.count() > 0) lateWindow = std::max(lateWindow, Clock::duration(kLongestReplyWait));
-  pump_->Expect(expected);
+  ReplyExpectation armed = expected;
+  const bool sameRequest = answeredRequest_.size() == requestLength &&
+                           std::equal(answeredRequest_.begin(), answeredRequest_.end(), TxFrame.begin());
+  if (!sameRequest && !lastReply_.empty()) {
+    armed.copyOf = lastReply_.data();
+    armed.copyLength = static_cast<uint16_t>(lastReply_.size());
+  }
+  pump_->Expect(armed);
+  if (const size_t stale = pump_->TakeDropped(); stale > 0 && observer_) observer_->Discarded(stale);
   const bool written = Port.Write(TxFrame.data(), requestLength) != 0;
   const int writeError = errno;
   if (!written) {
@@ -155,6 +165,8 @@ size_t Link::Exchange(size_t requestLength, std::chrono::milliseconds replyWait,
   pump_->StopExpecting();
   lastOwedSilent_ = false;
   if (reply.done) Learn(reply.lastByte - sent);
+  answeredRequest_.assign(TxFrame.begin(), TxFrame.begin() + static_cast<std::ptrdiff_t>(requestLength));
+  lastReply_.assign(RxFrame.begin(), RxFrame.begin() + n);
   if (observer_)
     observer_->Received(RxFrame.data(), n, baud,
                         std::chrono::duration_cast<std::chrono::microseconds>(std::max(complete, sent) - sent));

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "serial/framing.h"
 #include "serial/line_observer.h"
@@ -103,7 +104,10 @@ class Link {
   Clock::time_point owedUntil_{};
   Clock::time_point owedSince_{};  // when the request that is owed its reply went out
   std::chrono::milliseconds learnedWait_{0};
-  bool lastOwedSilent_ = false;  // the last owed reply's whole window passed without a byte
+  bool lastOwedSilent_ = false;
+  // The last request that got a reply, and that reply: a copy of it is suspect as the answer
+  // to a different request.
+  std::vector<uint8_t> answeredRequest_, lastReply_;  // the last owed reply's whole window passed without a byte
   Clock::time_point lastRequest_{};
   LineObserver* observer_ = nullptr;
 };

@@ -4,11 +4,13 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "serial/link.h"
 
@@ -112,7 +114,32 @@ void ReceivePump::SetCollecting(bool on) {
 void ReceivePump::Expect(const ReplyExpectation& expected) {
   std::lock_guard<std::mutex> lock(frameMutex_);
   expected_ = expected;
+  if (expected_.copyOf && expected_.copyLength <= copy_.size()) {
+    std::copy(expected_.copyOf, expected_.copyOf + expected_.copyLength, copy_.begin());
+    expected_.copyOf = copy_.data();
+  } else {
+    expected_.copyOf = nullptr;
+    expected_.copyLength = 0;
+  }
   reply_ = {};
+  staleIncoming_ = 0;
+  if (!expected_.Armed()) return;
+  // The caller consumes FrameRing; frames go into it only under this mutex.
+  uint8_t scratch[256];
+  while (const uint16_t n = tamsu::ReadFrameBytes(link_.FrameRing, scratch, sizeof scratch)) dropped_ += n;
+  staleIncoming_ = link_.IncomingRing.Count();
+}
+
+size_t ReceivePump::TakeDropped() {
+  std::lock_guard<std::mutex> lock(frameMutex_);
+  return std::exchange(dropped_, 0);
+}
+
+void ReceivePump::DropStale() {
+  const uint16_t n = std::min(staleIncoming_, link_.IncomingRing.Count());
+  for (uint16_t i = 0; i < n; ++i) link_.IncomingRing.Pop();
+  dropped_ += n;
+  staleIncoming_ = 0;
 }
 
 void ReceivePump::StopExpecting() { Expect({}); }
@@ -161,6 +188,7 @@ bool ReceivePump::CompleteExpected(Clock::time_point now) {
   {
     std::lock_guard<std::mutex> lock(frameMutex_);
     if (reply_.done || !expected_.Armed()) return false;
+    DropStale();
     const uint16_t have = link_.IncomingRing.Peek(frame, sizeof frame);
     uint16_t length = 0;
     for (const uint16_t candidate : {expected_.length, uint16_t{5}}) {
@@ -169,7 +197,7 @@ bool ReceivePump::CompleteExpected(Clock::time_point now) {
         break;
       }
     }
-    if (length == 0) return false;
+    if (length == 0 || expected_.IsCopy(frame, length)) return false;
     // Another, different reply right behind it: which of the two answers the request cannot be
     // told, so the silence decides, as for any frame run together.
     for (const uint16_t next : {expected_.length, uint16_t{5}}) {
@@ -190,11 +218,12 @@ bool ReceivePump::CompleteExpected(Clock::time_point now) {
 
 void ReceivePump::ReleaseFrame(Clock::time_point lastByte) {
   uint8_t frame[RingBuffer::kSize];
-  uint16_t count = link_.IncomingRing.Count();
-  for (uint16_t i = 0; i < count; ++i) frame[i] = link_.IncomingRing.Pop();
   {
     std::lock_guard<std::mutex> lock(frameMutex_);
-    link_.FrameRing.PushRun(frame, count);
+    DropStale();
+    const uint16_t count = link_.IncomingRing.Count();
+    for (uint16_t i = 0; i < count; ++i) frame[i] = link_.IncomingRing.Pop();
+    if (count > 0) link_.FrameRing.PushRun(frame, count);
     NoteReply(frame, count, lastByte);
     collecting_.store(false, std::memory_order_release);
   }

@@ -4,6 +4,7 @@
 // a condition), so an idle tool costs no processor time.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -43,7 +44,11 @@ class ReceivePump {
   bool Collecting() const { return collecting_.load(std::memory_order_acquire); }
   // The reply the window thread waits for; it stays expected (for a late reply too) until
   // StopExpecting. Frames are handed over at its last byte only with Completion::AtLastByte.
+  // Arming it (just before the request is written) makes everything received until then
+  // stale: released frames and the bytes still collected are dropped, never taken for the reply.
   void Expect(const ReplyExpectation& expected);
+  // Bytes dropped as stale by Expect since the last call.
+  size_t TakeDropped();
   void StopExpecting();
   void SetCompletion(Completion completion) { completion_.store(completion, std::memory_order_relaxed); }
   struct Reply {
@@ -84,6 +89,8 @@ class ReceivePump {
   void NoteReply(const uint8_t* frame, uint16_t n, Clock::time_point lastByte);
   void SetCollecting(bool on);
   void MarkHungUp();
+  // Under frameMutex_, receive thread: drops the bytes that came before the request.
+  void DropStale();
 
   Link& link_;
   int wakeFd_ = -1;
@@ -101,7 +108,12 @@ class ReceivePump {
   std::condition_variable frameReady_;
   // Under frameMutex_: the reply expected, whether it has come, and when frames came.
   ReplyExpectation expected_;
+  std::array<uint8_t, 256> copy_{};  // what expected_.copyOf points to
   Reply reply_;
+  // Bytes at the front of IncomingRing that came before the request: the receive thread drops
+  // them before it looks at what follows.
+  uint16_t staleIncoming_ = 0;
+  size_t dropped_ = 0;
   Clock::time_point lastRelease_{};
   Clock::time_point lastByte_{};
   std::atomic<Completion> completion_{Completion::AtLastByte};
