@@ -19,9 +19,11 @@ struct CategorySet::Impl {
     DevicePage* page = nullptr;    // the single page
   };
   std::vector<Entry> entries;
+  LineThread* line = nullptr;
 };
 
 CategorySet::CategorySet(AppContext& context, QWidget* parent) : impl_(std::make_unique<Impl>()) {
+  impl_->line = &context.line;
   for (const Category& category : PageCatalogue().Categories()) {
     Impl::Entry entry;
     entry.caption = QString::fromStdString(category.caption);
@@ -60,11 +62,13 @@ DevicePage* CategorySet::VisiblePage(int index) const {
 }
 
 // Only the page the user sees is polled, and only while its box is ticked. A page whose poll is
-// still running (a message box of that poll is open, and ticks arrive through the box's own
-// loop) is left alone until the box is closed: one box at a time, not one a second.
+// still running (on the line, or a message box of that poll is open) is left alone until it
+// has ended: one box at a time, not one a second. Nor is a poll handed over while another
+// page's poll is still on the line (the user has just switched pages).
 void CategorySet::RealTimeDispatch(int selectedCategory) {
   DevicePage* page = VisiblePage(selectedCategory);
   if (!page || !page->RealTimeTicked() || page->PollRunning()) return;
+  if (impl_->line->Worker().PollPending()) return;
   page->RealTimePoll();
 }
 

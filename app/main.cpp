@@ -29,7 +29,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   tamsu::QtMessageSink messages;
-  tamsu::AppContext context{*link, messages};
+  // Every exchange runs on the line's own thread; it ends before the link does.
+  tamsu::LineThread line(messages);
+  tamsu::AppContext context{*link, messages, line};
   tamsu::MainWindow window(context);
   messages.SetParent(&window);
   window.show();

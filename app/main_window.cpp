@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QAbstractItemView>
+#include <QHBoxLayout>
+#include <QPointer>
 #include <QPushButton>
 #include <QSerialPortInfo>
 #include <QShortcut>
@@ -113,14 +115,12 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       context_(context),
-      link_(context.link),
-      master_(context.link) {
+      link_(context.link) {
   setObjectName(QStringLiteral("MainWindow"));
   setWindowTitle(QString::fromLatin1(kAppTitle));
   setWindowIcon(AppIcon());
   setFont(DialogFont());
   const DialogUnits du(font());
-  setFixedSize(du.Size(473, 397));
 
   BuildBand();
   BuildCategories();
@@ -136,6 +136,8 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
   AddTrendAndRecordActions();
   setFixedSize(du.Size(473, 397) + QSize(0, BuildStatusLine()));
 
+  // A line already open when the window starts (nothing runs on it yet) is the one in use.
+  if (link_.Port.IsOpen()) heldPort_ = link_.Port.Settings().devicePath;
   RefreshPortList();
   if (portList_->count() > 0) portList_->setCurrentIndex(0);
   config_ = DeviceConfig{};
@@ -151,7 +153,11 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
   timer5_->start(1000);
 }
 
-MainWindow::~MainWindow() { link_.SetObserver(nullptr); }
+MainWindow::~MainWindow() {
+  // The line's record and the pages go with the window: nothing on the line may still use them.
+  context_.line.Settle();
+  link_.SetObserver(nullptr);
+}
 
 void MainWindow::AddLineTrafficAction() {
   auto* traffic = new QAction(QStringLiteral("Line traffic"), this);
@@ -230,7 +236,7 @@ std::string MainWindow::SelectedPortPath() const {
 
 void MainWindow::RefreshPortList() {
   const std::string selected = SelectedPortPath();
-  const std::string held = link_.Port.IsOpen() ? link_.Port.Settings().devicePath : std::string();
+  const std::string& held = heldPort_;
 
   std::vector<PortEntry> entries;
   // `about`: what tells two adapters apart (maker, product, USB ids) and the device path.
@@ -325,23 +331,68 @@ void MainWindow::EnableDeviceButtons(bool on) {
   for (QPushButton* b : {inquireAddress_, setAddress_, inquireBaud_, setBaud_}) b->setEnabled(on);
 }
 
-ScanOutcome MainWindow::TestBaudRate() {
+void MainWindow::PostBand(const QString& what, BandExchange exchange, std::function<void()> after) {
+  LineThread& line = context_.line;
+  Link* link = &link_;
+  std::shared_ptr<DeviceConfig> config = lineConfig_;
+  QPointer<MainWindow> self(this);
+  line.Post(what, LineWorker::Kind::User,
+            [&line, link, config, self, exchange = std::move(exchange), after = std::move(after)](const LineWorker::Token& token) {
+              ModbusMaster master(*link);
+              exchange(token, *config, master, line.JobMessages());
+              // The window shows what the line learned; it never reads the line's own state.
+              const DeviceConfig learned = *config;
+              const std::string held = link->Port.IsOpen() ? link->Port.Settings().devicePath : std::string();
+              line.ToWindow([self, learned, held, after] {
+                if (!self) return;
+                self->config_ = learned;
+                self->heldPort_ = held;
+                if (after) after();
+              });
+            });
+}
+
+void MainWindow::TestBaudRate() {
+  LineThread& line = context_.line;
+  QPointer<MainWindow> self(this);
   ScanControls controls;
-  controls.enableScanControls = [this](bool on) {
-    testButton_->setEnabled(on);
-    // An empty list stays disabled.
-    portList_->setEnabled(on && portList_->count() > 0);
+  controls.enableScanControls = [&line, self](bool on) {
+    line.ToWindow([self, on] {
+      if (!self) return;
+      self->testButton_->setEnabled(on);
+      // An empty list stays disabled.
+      self->portList_->setEnabled(on && self->portList_->count() > 0);
+    });
   };
-  controls.showDevice = [this](int address, int baud) {
-    addressBox_->setText(QString::number(address));
-    baudBox_->setText(QString::number(baud));
+  controls.showDevice = [&line, self](int address, int baud) {
+    line.ToWindow([self, address, baud] {
+      if (!self) return;
+      self->addressBox_->setText(QString::number(address));
+      self->baudBox_->setText(QString::number(baud));
+    });
   };
-  controls.enableDeviceButtons = [this] { EnableDeviceButtons(true); };
-  BaudScan scan(link_, master_, context_.messages, config_, std::move(controls));
+  controls.enableDeviceButtons = [&line, self] {
+    line.ToWindow([self] {
+      if (self) self->EnableDeviceButtons(true);
+    });
+  };
   const std::string path = SelectedPortPath();
-  const ScanOutcome outcome = scan.TestBaudRate(path);
-  if (outcome != ScanOutcome::OpenFailed && IsNetworkPath(path)) RememberNetworkPort(path);
-  return outcome;
+  auto outcome = std::make_shared<ScanOutcome>(ScanOutcome::Stopped);
+  PostBand(
+      QStringLiteral("Testing %1 baud\u2026").arg(BaudScan::kLegacyRates[0]),
+      [controls, path, outcome](const LineWorker::Token& token, DeviceConfig& config, ModbusMaster& master,
+                                MessageSink& messages) {
+        ScanControls mine = controls;
+        mine.stopRequested = [&token] { return token.StopRequested(); };
+        mine.progress = [&token](const std::string& what) { token.Say(what); };
+        BaudScan scan(master.GetLink(), master, messages, config, std::move(mine));
+        *outcome = scan.TestBaudRate(path);
+      },
+      [this, path, outcome] {
+        lastScan_ = *outcome;
+        if (*outcome != ScanOutcome::OpenFailed && *outcome != ScanOutcome::Stopped && IsNetworkPath(path))
+          RememberNetworkPort(path);
+      });
 }
 
 void MainWindow::InquireDevice() {
@@ -350,12 +401,23 @@ void MainWindow::InquireDevice() {
   inquireRunning_ = true;
   addressBox_->setText(QStringLiteral(" "));
   baudBox_->setText(QStringLiteral(" "));
-  Settings().Inquire([this](int address, int baud) {
-    addressBox_->setText(QString::number(address));
-    baudBox_->setText(QString::number(baud));
-  });
-  inquireRunning_ = false;
-  inquireEnded_ = std::chrono::steady_clock::now();
+  LineThread& line = context_.line;
+  QPointer<MainWindow> self(this);
+  PostBand(
+      QStringLiteral("Reading the address and baud rate\u2026"),
+      [&line, self](const LineWorker::Token&, DeviceConfig& config, ModbusMaster& master, MessageSink& messages) {
+        DeviceSettings(master.GetLink(), master, messages, config).Inquire([&line, self](int address, int baud) {
+          line.ToWindow([self, address, baud] {
+            if (!self) return;
+            self->addressBox_->setText(QString::number(address));
+            self->baudBox_->setText(QString::number(baud));
+          });
+        });
+      },
+      [this] {
+        inquireRunning_ = false;
+        inquireEnded_ = std::chrono::steady_clock::now();
+      });
 }
 
 void MainWindow::ClearInquireLatch() {
@@ -364,13 +426,37 @@ void MainWindow::ClearInquireLatch() {
   inquireLatch_ = false;
 }
 
-void MainWindow::SetDeviceAddress() { Settings().SetAddress(addressBox_->text().toStdString()); }
-
-void MainWindow::SetDeviceBaud() {
-  Settings().SetBaud(addressBox_->text().toStdString(), baudBox_->text().toStdString(), SelectedPortPath());
+void MainWindow::SetDeviceAddress() {
+  PostBand(QStringLiteral("Setting the address\u2026"),
+           [text = addressBox_->text().toStdString()](const LineWorker::Token&, DeviceConfig& config,
+                                                      ModbusMaster& master, MessageSink& messages) {
+             DeviceSettings(master.GetLink(), master, messages, config).SetAddress(text);
+           });
 }
 
-DeviceSettings MainWindow::Settings() { return DeviceSettings(link_, master_, context_.messages, config_); }
+void MainWindow::SetDeviceBaud() {
+  PostBand(QStringLiteral("Setting the baud rate\u2026"),
+           [address = addressBox_->text().toStdString(), baud = baudBox_->text().toStdString(),
+            path = SelectedPortPath()](const LineWorker::Token&, DeviceConfig& config, ModbusMaster& master,
+                                       MessageSink& messages) {
+             DeviceSettings(master.GetLink(), master, messages, config).SetBaud(address, baud, path);
+           });
+}
+
+void MainWindow::StopLine() { context_.line.Worker().StopCurrent(); }
+
+void MainWindow::ShowActivity(const QString& what, bool poll) {
+  statusText_->setText(what);
+  const bool userWaits = !what.isEmpty() && !poll;
+  stopButton_->setEnabled(userWaits);
+  // The busy cursor says the user waits for the line; a poll in the background is no wait.
+  if (userWaits) {
+    if (!busyTimer_->isActive() && !categoryTabs_->testAttribute(Qt::WA_SetCursor)) busyTimer_->start();
+  } else {
+    busyTimer_->stop();
+    categoryTabs_->unsetCursor();
+  }
+}
 
 void MainWindow::ShowAbout() {
   AboutBox box(this);
@@ -399,8 +485,9 @@ void MainWindow::AddTrendAndRecordActions() {
   FollowShownPage();
 }
 
-// The foot of the window: a status text (what the line is doing) and the tool's own windows,
-// so they are found without the right-click menu. Returns the height it adds to the window.
+// The foot of the window: a status text (what the line is doing), "Stop", and the tool's own
+// windows, so they are found without the right-click menu. Returns the height it adds to the
+// window.
 int MainWindow::BuildStatusLine() {
   const DialogUnits du(font());
   auto* line = new QWidget(this);
@@ -412,6 +499,19 @@ int MainWindow::BuildStatusLine() {
   statusText_->setObjectName(QStringLiteral("statusText"));
   statusText_->setAccessibleName(QStringLiteral("Status"));
   row->addWidget(statusText_, 1);
+  // "Stop" ends the user's running job (an "Inquire" sequence, the scan) as Esc does.
+  stopButton_ = new QPushButton(QStringLiteral("Stop"), line);
+  stopButton_->setObjectName(QStringLiteral("stopButton"));
+  stopButton_->setAccessibleName(QStringLiteral("Stop"));
+  stopButton_->setToolTip(QStringLiteral("Stop after the exchange in flight (Esc)"));
+  stopButton_->setEnabled(false);
+  connect(stopButton_, &QPushButton::clicked, this, &MainWindow::StopLine);
+  row->addWidget(stopButton_);
+  busyTimer_ = new QTimer(this);
+  busyTimer_->setSingleShot(true);
+  busyTimer_->setInterval(500);
+  connect(busyTimer_, &QTimer::timeout, this, [this] { categoryTabs_->setCursor(Qt::BusyCursor); });
+  connect(&context_.line, &LineThread::Activity, this, &MainWindow::ShowActivity);
   for (const char* name : {"lineTrafficAction", "trendAction", "saveRecordAction"}) {
     QAction* action = findChild<QAction*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
     if (!action) continue;
@@ -451,7 +551,7 @@ void MainWindow::ShowTrend() {
 std::optional<CommissioningRecord> MainWindow::CurrentRecord() const {
   const DevicePage* page = categories_->VisiblePage(categoryTabs_->currentIndex());
   if (!page) return std::nullopt;
-  const QString port = link_.Port.IsOpen() ? QString::fromStdString(link_.Port.Settings().devicePath) : QString();
+  const QString port = QString::fromStdString(heldPort_);
   return RecordOf(*page, QDateTime::currentDateTime(), port, addressBox_->text(), baudBox_->text(),
                   ShownPageCaption());
 }
@@ -506,6 +606,11 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
   // presses the focused button or else closes it. Keys in the device pages stay there.
   const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
   const bool escape = event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier;
+  // While the user's own job runs on the line, Esc stops it instead of closing the window.
+  if (escape && context_.line.Worker().UserPending()) {
+    StopLine();
+    return;
+  }
   if ((enter || escape) && OwnControlHasFocus()) {
     if (enter) {
       if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {

@@ -16,6 +16,7 @@
 #include "device/device_settings.h"
 #include "modbus/line_record.h"
 #include "modbus/modbus_master.h"
+#include "view/line_thread.h"
 
 class QLabel;
 class QLineEdit;
@@ -48,12 +49,18 @@ class MainWindow : public QWidget {
   explicit MainWindow(AppContext& context, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // Handlers, public so tests can drive them the way the buttons do.
+  // Handlers, public so tests can drive them the way the buttons do. The exchanges run on the
+  // line's thread: each returns at once, and what comes back is applied later by the window.
   void RefreshPortList();
-  ScanOutcome TestBaudRate();
+  void TestBaudRate();
   void InquireDevice();
   void SetDeviceAddress();
   void SetDeviceBaud();
+  // Esc and "Stop": the user's running job (an "Inquire" sequence, the scan) stops after its
+  // exchange in flight.
+  void StopLine();
+  // How the last scan ended, once the window has heard it (tests, the record).
+  std::optional<ScanOutcome> LastScan() const { return lastScan_; }
   void ShowAbout();
   // The user picked port list entry `index`; "Network port…" asks for an address.
   void PortActivated(int index);
@@ -69,6 +76,7 @@ class MainWindow : public QWidget {
   // The shown device page as the tabs name it ("Gas / MG11").
   QString ShownPageCaption() const;
 
+  // What the band's exchanges last learned, as handed back to the window.
   const DeviceConfig& Config() const { return config_; }
   bool InquireLatch() const { return inquireLatch_; }
   CategorySet& Categories() { return *categories_; }
@@ -87,7 +95,11 @@ class MainWindow : public QWidget {
   void EnableDeviceButtons(bool on);
   void ShowPortToolTip(int index);
   void ClearInquireLatch();
-  DeviceSettings Settings();
+  // Runs `exchange` on the line's thread with the band's own state (the configuration the
+  // exchanges share, a master); hands back what it learned, and the port it left open.
+  using BandExchange = std::function<void(const LineWorker::Token&, DeviceConfig&, ModbusMaster&, MessageSink&)>;
+  void PostBand(const QString& what, BandExchange exchange, std::function<void()> after = {});
+  void ShowActivity(const QString& what, bool poll);
   bool OwnControlHasFocus() const;
   void AddTrendAndRecordActions();
   int BuildStatusLine();
@@ -96,8 +108,10 @@ class MainWindow : public QWidget {
 
   AppContext& context_;
   Link& link_;
-  ModbusMaster master_;
-  DeviceConfig config_;
+  DeviceConfig config_;               // window: as the last exchange handed it back
+  std::shared_ptr<DeviceConfig> lineConfig_ = std::make_shared<DeviceConfig>();  // the line's thread only
+  std::string heldPort_;             // the port the line holds open, as handed back
+  std::optional<ScanOutcome> lastScan_;
   std::unique_ptr<CategorySet> categories_;
   LineRecord traffic_;  // the line's observer while the window lives
   LineTrafficWindow* trafficWindow_ = nullptr;
@@ -113,6 +127,8 @@ class MainWindow : public QWidget {
   QTabWidget* categoryTabs_ = nullptr;
   QTimer* timer1_ = nullptr;
   QTimer* timer5_ = nullptr;
+  QPushButton* stopButton_ = nullptr;
+  QTimer* busyTimer_ = nullptr;    // a user's wait longer than half a second: busy cursor
   TrendWindow* trend_ = nullptr;
   QLabel* statusText_ = nullptr;  // what the line is doing, at the window's foot
   QString recordFolder_;  // where the last record went, for the next one (this run only)

@@ -28,6 +28,12 @@ void BaudScan::ShowControls(bool enabled) {
   if (controls_.enableScanControls) controls_.enableScanControls(enabled);
 }
 
+bool BaudScan::Next(uint32_t baud, const char* at) {
+  if (controls_.stopRequested && controls_.stopRequested()) return false;
+  if (controls_.progress) controls_.progress("Testing " + std::to_string(baud) + " baud" + at + "\u2026");
+  return true;
+}
+
 bool BaudScan::OpenAt(const std::string& devicePath, uint32_t baud) {
   if (link_.ReopenPort(devicePath, baud) == 0) return false;
   ShowControls(false);
@@ -89,7 +95,15 @@ ScanOutcome BaudScan::TestBaudRate(const std::string& devicePath) {
     return ScanOutcome::OpenFailed;
   };
 
+  // Cancelled between attempts: the controls come back, no box, the port as the last attempt
+  // left it.
+  auto stopped = [this] {
+    ShowControls(true);
+    return ScanOutcome::Stopped;
+  };
+
   for (uint32_t baud : kLegacyRates) {
+    if (!Next(baud, "")) return stopped();
     if (!OpenAt(devicePath, baud)) return openFailed();
     if (!TryLegacy()) {
       // Over raw TCP the gateway's rate is the only one there is: one try at it is enough.
@@ -104,12 +118,14 @@ ScanOutcome BaudScan::TestBaudRate(const std::string& devicePath) {
     return ScanOutcome::Legacy;
   }
 
+  if (!Next(kBlockRate, " at address 255")) return stopped();
   if (!OpenAt(devicePath, kBlockRate)) return openFailed();
   if (TryBlock(255)) {
     ReportBlock(ConfigMode::Any255);
     return ScanOutcome::Any255;
   }
 
+  if (!Next(kBlockRate, " at address 0")) return stopped();
   if (!OpenAt(devicePath, kBlockRate)) return openFailed();
   if (TryBlock(0)) {
     ReportBlock(ConfigMode::Any0);

@@ -33,9 +33,13 @@ struct ScanControls {
   std::function<void(bool enabled)> enableScanControls;  // "Test Baud Rate" and the port list
   std::function<void(int address, int baud)> showDevice;  // the address and baud boxes
   std::function<void()> enableDeviceButtons;              // the four Inquire / Set up buttons
+  // On the line's own thread: asked before each attempt (the user cancelled: the scan ends
+  // there, after the attempt in flight), and told what the next attempt tries.
+  std::function<bool()> stopRequested;
+  std::function<void(const std::string& what)> progress;  // "Testing 4800 baud…"
 };
 
-enum class ScanOutcome { OpenFailed, Legacy, Any255, Any0, Unknown };
+enum class ScanOutcome { OpenFailed, Legacy, Any255, Any0, Unknown, Stopped };
 
 class BaudScan {
  public:
@@ -56,6 +60,8 @@ class BaudScan {
   bool TryBlock(uint8_t address);
   void ReportBlock(ConfigMode mode);
   void ShowControls(bool enabled);
+  // False when the user cancelled; otherwise says what the next attempt tries.
+  bool Next(uint32_t baud, const char* at);
 
   Link& link_;
   ModbusMaster& master_;

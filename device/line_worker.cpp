@@ -57,6 +57,19 @@ void LineWorker::StopAll() {
   if (!running_) done_.notify_all();
 }
 
+void LineWorker::StopPolls() {
+  std::lock_guard lock(mutex_);
+  std::erase_if(queue_, [](const Queued& q) { return q.job.kind == Kind::Poll; });
+  if (running_ && runningKind_ == Kind::Poll) runningStop_->store(true, std::memory_order_release);
+  if (!running_ && queue_.empty()) done_.notify_all();
+}
+
+bool LineWorker::UserPending() const {
+  std::lock_guard lock(mutex_);
+  if (running_ && runningKind_ == Kind::User) return true;
+  return std::any_of(queue_.begin(), queue_.end(), [](const Queued& q) { return q.job.kind == Kind::User; });
+}
+
 bool LineWorker::Idle() const {
   std::lock_guard lock(mutex_);
   return !running_ && queue_.empty();

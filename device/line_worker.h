@@ -64,11 +64,16 @@ class LineWorker {
   void StopCurrent();
   // Drops every queued job and stops the running one (a port closed, a page left).
   void StopAll();
+  // A real-time box unticked: the running poll stops after its exchange in flight and queued
+  // polls are dropped; the user's jobs go on.
+  void StopPolls();
 
   // Nothing runs and nothing waits.
   bool Idle() const;
   // A poll runs or waits: the dispatcher posts no other meanwhile.
   bool PollPending() const;
+  // A user's job runs or waits: what Esc and "Stop" would stop.
+  bool UserPending() const;
   // Waits until every job posted so far has finished (tests and shutdown only, never the
   // window thread).
   void Drain();

@@ -137,18 +137,33 @@ uint8_t PageRunner::WriteRow(size_t index) {
   return result;
 }
 
+bool PageRunner::Next(const char* doing, size_t row) {
+  if (stop_ && stop_()) return false;
+  if (say_) {
+    std::string what = model_.RowName(row);
+    if (what.empty()) what = declaration_.name;
+    say_(std::string(doing) + ' ' + what + "\u2026");
+  }
+  return true;
+}
+
 void PageRunner::Inquire(int button, const PageInputs& inputs) {
   inputs_ = inputs;
   for (size_t i = 0; i < declaration_.rows.size(); ++i) {
     const Row& row = declaration_.rows[i];
-    if (row.inquire == button) ReadRow(i, row.showErrors);
+    if (row.inquire != button) continue;
+    if (!Next("Reading", i)) return;
+    ReadRow(i, row.showErrors);
   }
 }
 
 void PageRunner::SetUp(int button, const PageInputs& inputs) {
   inputs_ = inputs;
-  for (size_t i = 0; i < declaration_.rows.size(); ++i)
-    if (declaration_.rows[i].setup == button) WriteRow(i);
+  for (size_t i = 0; i < declaration_.rows.size(); ++i) {
+    if (declaration_.rows[i].setup != button) continue;
+    if (!Next("Writing", i)) return;
+    WriteRow(i);
+  }
 }
 
 bool PageRunner::Press(int button, const PageInputs& inputs) {
@@ -189,6 +204,8 @@ void PageRunner::BlockRead() {
 void PageRunner::RealTimePoll(const PageInputs& inputs) {
   inputs_ = inputs;
   if (declaration_.block.count > 0) {
+    if (stop_ && stop_()) return;
+    if (say_) say_("Reading live values\u2026");
     BlockRead();
     return;
   }
@@ -196,6 +213,7 @@ void PageRunner::RealTimePoll(const PageInputs& inputs) {
     if (model_.Skipped(inputs_, edit)) continue;
     for (size_t i = 0; i < declaration_.rows.size(); ++i)
       if (declaration_.rows[i].edit == edit) {
+        if (!Next("Reading", i)) return;
         ReadRow(i, declaration_.pollShowsErrors);
         break;
       }

@@ -57,6 +57,14 @@ class PageRunner {
   const FieldStates& States() const { return states_; }
   // The time an outcome is stamped with (the wall clock unless a test gives its own).
   void SetClock(Clock clock) { clock_ = std::move(clock); }
+  // On the line's own thread: before each exchange of a sequence a run asks `stop` (Esc,
+  // "Stop", a user's press during a poll) and ends there, leaving the fields not yet read as
+  // they were; and tells `say` what it does next ("Reading Temperature…"). Unset: every
+  // exchange runs and nothing is said.
+  void SetLineHooks(std::function<bool()> stop, std::function<void(const std::string&)> say) {
+    stop_ = std::move(stop);
+    say_ = std::move(say);
+  }
 
   // The reads of one "Inquire" button (its own row and the rows that share it).
   void Inquire(int button, const PageInputs& inputs);
@@ -81,6 +89,8 @@ class PageRunner {
   void BlockRead();
   void Fill(int id, const std::string& text);
   void Outcome(int id, FieldSource source, std::chrono::system_clock::time_point when);
+  // False when the run is to stop here; otherwise says what the next exchange is about.
+  bool Next(const char* doing, size_t row);
 
   PageDeclaration declaration_;
   PageModel model_{declaration_};
@@ -90,6 +100,8 @@ class PageRunner {
   PageInputs inputs_;
   FieldStates states_;
   Clock clock_ = [] { return std::chrono::system_clock::now(); };
+  std::function<bool()> stop_;
+  std::function<void(const std::string&)> say_;
 };
 
 }  // namespace tamsu

@@ -58,6 +58,7 @@ std::string LineRecord::LineName(uint32_t baud) const {
 }
 
 void LineRecord::Add(std::string text) {
+  std::lock_guard lock(mutex_);
   lines_.push_back({next_++, std::move(text)});
   if (lines_.size() > kCapacity) lines_.pop_front();
 }
@@ -106,6 +107,7 @@ void LineRecord::Outcome(uint8_t result, std::chrono::microseconds roundTrip) {
 }
 
 std::vector<LineRecord::Line> LineRecord::Since(uint64_t after) const {
+  std::lock_guard lock(mutex_);
   std::vector<Line> out;
   if (lines_.empty() || lines_.back().seq <= after) return out;
   const uint64_t first = lines_.front().seq;

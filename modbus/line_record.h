@@ -1,11 +1,13 @@
 // The line traffic record: every frame the tool sends and receives, what it made of each, and
 // how each transaction ended, as text lines, the last 10,000 of them. It is the line's
-// observer; a view reads the lines it has not shown yet by their sequence numbers. Window
-// thread only, so neither side ever waits for the other.
+// observer; a view reads the lines it has not shown yet by their sequence numbers. The line's
+// thread writes it and the window reads it: the lines are kept under a mutex, held only to
+// add one line or copy the ones asked for, so neither side waits for the other's work.
 #pragma once
 
 #include <cstdint>
 #include <deque>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -33,9 +35,18 @@ class LineRecord : public LineObserver {
 
   // The lines with a sequence number above `after`, oldest first (those still held).
   std::vector<Line> Since(uint64_t after) const;
-  uint64_t LastSeq() const { return next_ - 1; }
-  size_t Size() const { return lines_.size(); }
-  void Clear() { lines_.clear(); }
+  uint64_t LastSeq() const {
+    std::lock_guard lock(mutex_);
+    return next_ - 1;
+  }
+  size_t Size() const {
+    std::lock_guard lock(mutex_);
+    return lines_.size();
+  }
+  void Clear() {
+    std::lock_guard lock(mutex_);
+    lines_.clear();
+  }
 
   // One line as the view and the simulator print it:
   // "HH:MM:SS.mmm  direction  baud  hex  summary" (direction "sent", "received", or a word
@@ -50,12 +61,14 @@ class LineRecord : public LineObserver {
   void Add(std::string text);
   std::string LineName(uint32_t baud) const;
 
+  // The observer's side (the line's thread).
   std::string transport_;  // empty: a device, named by its rate alone
   bool setsRate_ = true;
+  std::vector<uint8_t> request_;  // the last request, to read its reply by
 
+  mutable std::mutex mutex_;  // guards the lines, shared with their reader
   std::deque<Line> lines_;
   uint64_t next_ = 1;
-  std::vector<uint8_t> request_;  // the last request, to read its reply by
 };
 
 }  // namespace tamsu

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -39,11 +40,52 @@ struct DevicePage::RowWidgets {
   QPushButton* setup = nullptr;
 };
 
+// The page's runner on the line's thread: each report goes to the window, in order, and is
+// applied there to a page that still exists; boxes go through the line's job sink.
+class DevicePage::LineSide : public PageOutput {
+ public:
+  LineSide(DevicePage* page, AppContext& context, const PageDeclaration& declaration)
+      : page_(page), line_(context.line), runner_(context.link, declaration, context.line.JobMessages(), *this) {}
+
+  PageRunner& Runner() { return runner_; }
+  // On the window thread: `f` applied to the page, if it is still there.
+  void ToPage(std::function<void(DevicePage&)> f) {
+    line_.ToWindow([page = page_, f = std::move(f)] {
+      if (page) f(*page);
+    });
+  }
+
+  void FieldEmptied(int id) override {
+    ToPage([id](DevicePage& p) { p.FieldEmptied(id); });
+  }
+  void FieldFilled(int id, const std::string& text) override {
+    ToPage([id, text](DevicePage& p) { p.FieldFilled(id, text); });
+  }
+  void EntryChosen(int list, int index) override {
+    ToPage([list, index](DevicePage& p) { p.EntryChosen(list, index); });
+  }
+  void ControlEnabled(int id, bool enabled) override {
+    ToPage([id, enabled](DevicePage& p) { p.ControlEnabled(id, enabled); });
+  }
+  void BoxTicked(bool ticked) override {
+    ToPage([ticked](DevicePage& p) { p.BoxTicked(ticked); });
+  }
+  void FieldOutcome(int id, const FieldState& state) override {
+    ToPage([id, state](DevicePage& p) { p.FieldOutcome(id, state); });
+  }
+
+ private:
+  QPointer<DevicePage> page_;
+  LineThread& line_;
+  PageRunner runner_;
+};
+
 DevicePage::DevicePage(AppContext& context, PageDeclaration declaration, QWidget* parent)
     : QWidget(parent),
       context_(context),
       declaration_(std::move(declaration)),
-      runner_(std::make_unique<PageRunner>(context.link, declaration_, context.messages, static_cast<PageOutput&>(*this))) {
+      runner_(std::make_unique<PageRunner>(context.link, declaration_, context.messages, static_cast<PageOutput&>(*this))),
+      lineSide_(std::make_shared<LineSide>(this, context, declaration_)) {
   Build();
 }
 
@@ -167,7 +209,11 @@ void DevicePage::Build() {
       grid->addWidget(realTimeBox_, grid->rowCount(), kCaptionColumn, 1, 3);
     }
     Identify(realTimeBox_, declaration_.realTime.id, Q(PageModel::Plain(declaration_.realTime.caption)));
-    connect(realTimeBox_, &QCheckBox::clicked, this, [this] { runner_->RealTimeClicked(Inputs()); });
+    connect(realTimeBox_, &QCheckBox::clicked, this, [this] {
+      runner_->RealTimeClicked(Inputs());
+      // Unticked: the poll on the line stops after the exchange in flight.
+      if (!RealTimeTicked() && pollsInFlight_ > 0) context_.line.Worker().StopPolls();
+    });
   }
 
   for (const Notice& notice : declaration_.notices) {
@@ -282,14 +328,17 @@ void DevicePage::BuildRow(size_t index, QSet<int>& ids) {
     widgets->inquire = button(row.inquire, Q(row.inquireText));
     grid->addWidget(widgets->inquire, line, kInquireColumn);
     connect(widgets->inquire, &QPushButton::clicked, this, [this, id = row.inquire] {
-      runner_->Inquire(id, Inputs());
-      Updated();
+      Post(Doing("Reading", id, true), LineWorker::Kind::User,
+           [id](PageRunner& runner, const PageInputs& inputs) { runner.Inquire(id, inputs); });
     });
   }
   if (row.setup != 0) {
     widgets->setup = button(row.setup, Q(row.setupText));
     grid->addWidget(widgets->setup, line, row.edit == 0 && row.inquire == 0 ? kEditColumn : kSetupColumn);
-    connect(widgets->setup, &QPushButton::clicked, this, [this, id = row.setup] { runner_->SetUp(id, Inputs()); });
+    connect(widgets->setup, &QPushButton::clicked, this, [this, id = row.setup] {
+      Post(Doing("Writing", id, false), LineWorker::Kind::User,
+           [id](PageRunner& runner, const PageInputs& inputs) { runner.SetUp(id, inputs); }, false);
+    });
   }
   if (row.hidden) {
     for (QWidget* w : std::initializer_list<QWidget*>{widgets->caption, widgets->edit, widgets->list, widgets->unit,
@@ -370,11 +419,55 @@ void DevicePage::BoxTicked(bool ticked) {
 void DevicePage::FieldOutcome(int id, const FieldState& state) { states_[id] = state; }
 
 void DevicePage::RealTimePoll() {
-  ++pollDepth_;
-  runner_->RealTimePoll(Inputs());
-  Updated();
-  --pollDepth_;
-  emit Polled();
+  Post(QStringLiteral("Reading live values\u2026"), LineWorker::Kind::Poll,
+       [](PageRunner& runner, const PageInputs& inputs) { runner.RealTimePoll(inputs); });
+}
+
+QString DevicePage::Doing(const char* verb, int button, bool inquire) const {
+  for (size_t i = 0; i < declaration_.rows.size(); ++i) {
+    const Row& row = declaration_.rows[i];
+    if ((inquire ? row.inquire : row.setup) != button) continue;
+    const std::string name = model_.RowName(i);
+    if (!name.empty()) return Q(std::string(verb) + ' ' + name + "\u2026");
+  }
+  return Q(std::string(verb) + "\u2026");
+}
+
+namespace {
+
+// Tells the page its job is over once the job is gone, whether it ran or was dropped (a user's
+// press drops a waiting poll): after everything the job reported, in order.
+struct JobEnd {
+  std::function<void(bool ran)> tell;
+  bool ran = false;
+  ~JobEnd() { tell(ran); }
+};
+
+}  // namespace
+
+void DevicePage::Post(const QString& what, LineWorker::Kind kind,
+                      std::function<void(PageRunner&, const PageInputs&)> run, bool reads) {
+  const bool poll = kind == LineWorker::Kind::Poll;
+  if (poll) ++pollsInFlight_;
+  std::shared_ptr<LineSide> side = lineSide_;
+  auto end = std::make_shared<JobEnd>();
+  end->tell = [side, poll, reads](bool ran) {
+    side->ToPage([poll, ran, reads](DevicePage& p) { p.Finished(poll, ran && reads); });
+  };
+  context_.line.Post(what, kind, [side, end, run = std::move(run), inputs = Inputs()](const LineWorker::Token& token) {
+    PageRunner& runner = side->Runner();
+    runner.SetLineHooks([&token] { return token.StopRequested(); }, [&token](const std::string& w) { token.Say(w); });
+    run(runner, inputs);
+    runner.SetLineHooks({}, {});
+    end->ran = true;
+  });
+}
+
+void DevicePage::Finished(bool poll, bool read) {
+  if (read) Updated();
+  if (!poll) return;
+  --pollsInFlight_;
+  if (read) emit Polled();
 }
 
 void DevicePage::Refresh() {

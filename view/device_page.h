@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -38,12 +39,13 @@ class DevicePage : public QWidget, private PageOutput {
   QString Name() const { return objectName(); }
   const PageDeclaration& Declaration() const { return declaration_; }
   bool RealTimeTicked() const;
-  // True from the start of a poll until it has finished, message boxes included: the
-  // dispatcher does not poll a page again meanwhile, so a silent device keeps one box open,
-  // not one a second.
-  bool PollRunning() const { return pollDepth_ > 0; }
+  // True from the moment a poll is handed to the line until its reports were applied, message
+  // boxes included: the dispatcher does not poll a page again meanwhile, so a silent device
+  // keeps one box open, not one a second.
+  bool PollRunning() const { return pollsInFlight_ > 0; }
 
-  // One pass of the page's live reads (timer 5, visible page, box ticked).
+  // One pass of the page's live reads (timer 5, visible page, box ticked), handed to the line's
+  // thread; Polled() tells when its reports were applied.
   void RealTimePoll();
 
   QLineEdit* Edit(int id) const;
@@ -76,6 +78,17 @@ class DevicePage : public QWidget, private PageOutput {
 
  private:
   struct RowWidgets;
+  class LineSide;
+
+  // Hands a run of the page's line-side runner to the line's thread with what the controls
+  // hold now; its reports come back to the controls in order. `reads`: it reads fields (an
+  // "Inquire", a poll), so the page shows more than its fields anew once it is over.
+  void Post(const QString& what, LineWorker::Kind kind, std::function<void(PageRunner&, const PageInputs&)> run,
+            bool reads = true);
+  // The job is over and everything it reported was applied (`read`: it ran and read fields;
+  // false for a poll dropped before it ran).
+  void Finished(bool poll, bool read);
+  QString Doing(const char* verb, int button, bool inquire) const;
 
   // What the runner reports, applied to the controls.
   void FieldEmptied(int id) override;
@@ -98,7 +111,10 @@ class DevicePage : public QWidget, private PageOutput {
   AppContext& context_;
   PageDeclaration declaration_;
   PageModel model_{declaration_};
+  // Window thread: the real-time box, the selectors and the enabled states (no exchange).
   std::unique_ptr<PageRunner> runner_;
+  // The line's thread: every exchange. Shared with the jobs, which may outlive the page.
+  std::shared_ptr<LineSide> lineSide_;
   std::vector<std::unique_ptr<RowWidgets>> rowWidgets_;
   std::map<int, QWidget*> controls_;  // by id: fields, lists, buttons, selectors
   QVBoxLayout* bandsBox_ = nullptr;
@@ -108,7 +124,7 @@ class DevicePage : public QWidget, private PageOutput {
   QCheckBox* realTimeBox_ = nullptr;
   QVBoxLayout* header_ = nullptr;
   FieldStates states_;
-  int pollDepth_ = 0;
+  int pollsInFlight_ = 0;
 };
 
 // The view of a page: its own class where a page shows more than its declaration (the wind

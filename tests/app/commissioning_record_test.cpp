@@ -92,10 +92,12 @@ TEST(CommissioningRecord, MatchesWhatTheFieldsShowEmptyOnesIncludedAndReadsBackU
   w.line.Sim().SetRegister(0x0009, 7);
   w.page->RealTimeCheckBox()->click();
   w.window.Categories().RealTimeDispatch(3);
+  w.line.WaitIdle();
   w.page->RealTimeCheckBox()->click();
   // One field whose read failed.
   w.line.Sim().AddFault({.kind = sim::FaultKind::Silence});
   w.page->Button(1499)->click();
+  w.line.WaitIdle();
   ASSERT_EQ(w.page->Edit(1488)->text(), "");
   ASSERT_EQ(w.page->Edit(1487)->text(), "-10.0");
 

@@ -39,7 +39,12 @@ struct Shell {
     if (CategoryHost* host = Host(category)) host->SetCurrentIndex(tab);
     return set->VisiblePage(category);
   }
-  void Tick() { set->RealTimeDispatch(tabs.currentIndex()); }
+  // A tick of timer 5, and the poll it handed to the line carried out.
+  void Tick() {
+    Dispatch();
+    line.WaitIdle();
+  }
+  void Dispatch() { set->RealTimeDispatch(tabs.currentIndex()); }
 
   SimulatedLine line;
   QTabWidget tabs;
@@ -187,7 +192,7 @@ TEST(RealTimeDispatch, OneBoxAtATimeFromASilentDevice) {
   shell.line.Sink().whileOpen = [&] {
     EXPECT_EQ(shell.line.Sink().open, 1);
     const size_t before = shell.line.Sim().RequestLog().size();
-    for (int i = 0; i < 3; ++i, ++ticksWhileOpen) shell.Tick();
+    for (int i = 0; i < 3; ++i, ++ticksWhileOpen) shell.Dispatch();
     requestsWhileOpen += shell.line.Sim().RequestLog().size() - before;
   };
   shell.Tick();
@@ -223,18 +228,22 @@ TEST(DevicePage, DeclaredVariantsEffectsAndLocks) {
   // The representation follows the entry at every press; one button reads two rows.
   line.Sim().SetRegister(0x0002, 1000);
   page.Button(21)->click();
+  line.WaitIdle();
   EXPECT_EQ(page.Edit(20)->text(), "1000");
   EXPECT_EQ(page.Edit(22)->text(), "20.50");
   type->setCurrentIndex(0);
   page.Button(21)->click();
+  line.WaitIdle();
   EXPECT_EQ(page.Edit(20)->text(), "10.00");
   page.Edit(23)->setText("2.5");
   page.Button(25)->click();
+  line.WaitIdle();
   EXPECT_EQ(line.TakeRequests(), (std::vector<Request>{Read(2), Read(2), Read(2), Read(2), test::Write(0x36, 250)}));
   line.TakeBoxes();
   // Typed text is no entry: the representation stays with the chosen one.
   type->setEditText("Gas 0-500");
   page.Button(21)->click();
+  line.WaitIdle();
   EXPECT_EQ(page.Edit(20)->text(), "10.00");
 
   // An entry that blanks and disables a row, and leaves it out of the poll.
@@ -243,6 +252,7 @@ TEST(DevicePage, DeclaredVariantsEffectsAndLocks) {
   EXPECT_FALSE(page.Edit(23)->isEnabled() || page.Button(24)->isEnabled() || page.Button(25)->isEnabled());
   line.TakeRequests();
   page.RealTimePoll();
+  line.WaitIdle();
   EXPECT_EQ(line.TakeRequests(), (std::vector<Request>{Read(2)}));
 
   // A silent button: a failure only empties its field. The hidden row never shows.
@@ -250,12 +260,14 @@ TEST(DevicePage, DeclaredVariantsEffectsAndLocks) {
   EXPECT_TRUE(page.Button(24)->isEnabled());
   line.GetLink().ClosePort();
   page.Button(24)->click();
+  line.WaitIdle();
   EXPECT_TRUE(line.TakeBoxes().empty());
   page.show();
   EXPECT_FALSE(page.Edit(26)->isVisible() || page.Button(27)->isVisible());
   // A row that tests the port says the box's words, sends nothing and keeps its field.
   page.Edit(46)->setText("kept");
   page.Button(47)->click();
+  line.WaitIdle();
   EXPECT_EQ(line.TakeBoxes(), (std::vector<Box>{{"Please open the serial port first!", "Warning", MessageIcon::Exclamation}}));
   EXPECT_EQ(page.Edit(46)->text(), "kept");
 
@@ -288,7 +300,9 @@ TEST(DevicePage, ReadingsSayWhatEachFieldShowsAndWhetherThePollFillsItWithANumbe
   line.Sim().SetRegister(0x0002, 1000);
   line.Sim().SetRegister(0x0064, 1);
   page.RealTimePoll();
+  line.WaitIdle();
   page.Button(41)->click();
+  line.WaitIdle();
   page.Edit(44)->setText("4.00");
   EXPECT_EQ(seen(), (std::vector<Seen>{{10, "Sensor Type", "", "Gas 0-500", false, false},
                                        {20, "Gas", "ppm", "1000", true, true},

@@ -63,6 +63,7 @@ TEST(GatewayScan, ThroughRfc2217FindsATransmitterAt4800AndItsPageReads) {
   DevicePage& page = *pageHolder;
   g.line.Sim().SetRegister(1, 0xFF38);
   page.Button(1010)->click();
+  g.line.WaitIdle();
   EXPECT_EQ(page.Edit(1014)->text(), "-20.0");
   EXPECT_TRUE(g.line.TakeBoxes().empty());
 }
@@ -76,6 +77,7 @@ TEST(GatewayScan, AGatewayKilledMidPollFailsReadsAtOnceWithTheUsualBoxAndTheNext
   // The box a read shows when the transmitter does not answer.
   g.line.Sim().AddFault({.kind = sim::FaultKind::Silence, .count = 1});
   page.Button(1010)->click();
+  g.line.WaitIdle();
   const std::vector<Box> silent = g.line.TakeBoxes();
   ASSERT_EQ(silent.size(), 1u);
 
@@ -84,6 +86,7 @@ TEST(GatewayScan, AGatewayKilledMidPollFailsReadsAtOnceWithTheUsualBoxAndTheNext
   ASSERT_TRUE(g.line.GetLink().HungUp());
   const auto start = std::chrono::steady_clock::now();
   page.Button(1010)->click();
+  g.line.WaitIdle();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
   EXPECT_EQ(g.line.TakeBoxes(), silent);
 
@@ -92,6 +95,7 @@ TEST(GatewayScan, AGatewayKilledMidPollFailsReadsAtOnceWithTheUsualBoxAndTheNext
   EXPECT_EQ(g.Scan(g.ser2net.Rfc2217Address()), ScanOutcome::Legacy);
   g.line.TakeBoxes();
   page.Button(1010)->click();
+  g.line.WaitIdle();
   EXPECT_TRUE(g.line.TakeBoxes().empty());
 }
 
@@ -114,6 +118,7 @@ TEST(GatewayScan, OverRawTcpEachModeIsProbedOnceAtTheGatewaysRate) {
   DevicePage& page = *pageHolder;
   g.line.Sim().SetRegister(0, 0x0257);
   page.Button(1013)->click();
+  g.line.WaitIdle();
   EXPECT_EQ(page.Edit(1012)->text(), "59.9");
   EXPECT_TRUE(g.line.TakeBoxes().empty());
 

@@ -45,6 +45,7 @@ TEST(LineTraffic, APollWithTheWindowOpenShowsEachExchangeAndItsOutcome) {
   ASSERT_EQ(page->Name(), "TemHumPage");
   page->RealTimeCheckBox()->click();
   categories.RealTimeDispatch(0);
+  line.WaitIdle();
   traffic->Refresh();
   const QStringList lines = Tail(traffic->Lines());
   ASSERT_EQ(lines.size(), 6) << lines.join(u'\n').toStdString();
@@ -61,6 +62,7 @@ TEST(LineTraffic, APollWithTheWindowOpenShowsEachExchangeAndItsOutcome) {
   line.Sim().AddFault({.kind = sim::FaultKind::Silence, .count = 1});
   traffic->Clear();
   page->RealTimePoll();
+  line.WaitIdle();
   traffic->Refresh();
   QStringList silent = Tail(traffic->Lines());
   ASSERT_GE(silent.size(), 3);
@@ -71,6 +73,7 @@ TEST(LineTraffic, APollWithTheWindowOpenShowsEachExchangeAndItsOutcome) {
   traffic->SetPaused(true);
   const int shown = traffic->Lines().size();
   page->RealTimePoll();
+  line.WaitIdle();
   traffic->Refresh();
   EXPECT_EQ(traffic->Lines().size(), shown);
   traffic->SetPaused(false);

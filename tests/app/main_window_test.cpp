@@ -67,7 +67,11 @@ class MainWindowTest : public ::testing::Test {
   }
   QLineEdit* AddressBox() { return Find<QLineEdit>(1002); }
   QLineEdit* BaudBox() { return Find<QLineEdit>(1003); }
-  void Click(int id) { QTest::mouseClick(Find<QPushButton>(id), Qt::LeftButton); }
+  // A click, and what it handed to the line carried out.
+  void Click(int id) {
+    QTest::mouseClick(Find<QPushButton>(id), Qt::LeftButton);
+    line_->WaitIdle();
+  }
   bool Enabled(int id) { return Find<QWidget>(id)->isEnabled(); }
   sim::TransmitterSimulator& Sim() { return line_->Sim(); }
   Link& TheLink() { return line_->GetLink(); }
@@ -302,6 +306,7 @@ TEST_F(MainWindowTest, PollingResumesAfterTheAdapterIsPulledAndPluggedInAgain) {
   page->RealTimeCheckBox()->click();
   ASSERT_TRUE(Sim().SetRegister(0x0001, 215));
   window_->Categories().RealTimeDispatch(0);
+  line_->WaitIdle();
   EXPECT_EQ(page->Edit(1009)->text(), "21.5");
 
   const std::string name = QFileInfo(QString::fromStdString(Sim().PortPath())).fileName().toStdString();
@@ -310,6 +315,7 @@ TEST_F(MainWindowTest, PollingResumesAfterTheAdapterIsPulledAndPluggedInAgain) {
   while (!TheLink().HungUp() && std::chrono::steady_clock::now() - pulled < std::chrono::seconds(2))
     QTest::qWait(5);
   window_->Categories().RealTimeDispatch(0);
+  line_->WaitIdle();
   EXPECT_EQ(page->Edit(1009)->text(), "");
   EXPECT_TRUE(Sink().boxes.empty());
 
@@ -324,6 +330,7 @@ TEST_F(MainWindowTest, PollingResumesAfterTheAdapterIsPulledAndPluggedInAgain) {
   ASSERT_EQ(window_->SelectedPortPath(), replugged.PortPath());
   EXPECT_EQ(Scan().caption, "Test Result");
   window_->Categories().RealTimeDispatch(0);
+  line_->WaitIdle();
   EXPECT_EQ(page->Edit(1009)->text(), "-10.0");
 }
 

@@ -84,6 +84,8 @@ TEST_F(NetworkPortTest, AMalformedAddressIsRefusedInTheDialogAndAGoodOneBecomesT
   EXPECT_TRUE(RememberedNetworkPorts().empty());
 
   window_->TestBaudRate();
+
+  line_->WaitIdle();
   EXPECT_EQ(line_->Sink().Take().text, "Device address" + kColon + "9  BaudRate" + kColon + "9600");
   EXPECT_EQ(RememberedNetworkPorts(), std::vector<std::string>{address_});
   // The next window lists it by its address.
@@ -97,6 +99,7 @@ TEST_F(NetworkPortTest, AnOpenThatFailsSaysWhy) {
   line_->Sim().Stop();
   ChooseNetworkPort({QStringLiteral("tcp://127.0.0.1:%1").arg(closed)});
   window_->TestBaudRate();
+  line_->WaitIdle();
   const test::Box box = line_->Sink().Take();
   EXPECT_EQ(box.caption, "Warning");
   EXPECT_EQ(box.text.rfind("Serial port open failed!\n\ntcp 127.0.0.1:", 0), 0u) << box.text;

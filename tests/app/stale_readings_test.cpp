@@ -22,10 +22,10 @@ TEST(StaleReadings, AnsweredPollsThenSilenceAreGapsAndTheRecordSaysReadFailed) {
   t.line.Sim().SetRegister(0x0001, 200);
   t.line.Sim().SetRegister(0x0002, 300);
   const int64_t before = QDateTime::currentMSecsSinceEpoch();
-  t.page->RealTimePoll();
-  t.page->RealTimePoll();
+  t.Poll();
+  t.Poll();
   t.line.Sim().AddFault({.kind = sim::FaultKind::Silence, .count = sim::kAlways});
-  t.page->RealTimePoll();
+  t.Poll();
 
   // The page keeps showing what it showed.
   EXPECT_EQ(t.Text(kTsp), "100");

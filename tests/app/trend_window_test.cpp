@@ -137,10 +137,10 @@ TEST(TrendWindow, APollAddsOneSampleAFailedOneAGapAndEachSeriesKeepsAnHour) {
   EXPECT_EQ(t.Of(kLight).Name(), "Light (Lux)");
 
   t.line.Sim().SetRegister(0x0003, 0xFF9C);
-  t.page->RealTimePoll();
+  t.Poll();
   t.line.Sim().AddFault({.kind = sim::FaultKind::Silence});
-  t.page->RealTimePoll();
-  t.page->RealTimePoll();
+  t.Poll();
+  t.Poll();
   for (const TrendSeries& s : all) {
     ASSERT_EQ(s.Size(), 3u) << s.Name();
     EXPECT_TRUE(s.At(0).value && s.At(2).value) << s.Name();
@@ -338,6 +338,7 @@ TEST(TrendWindow, FollowsTheShownPageAndOnlyItsNumericPolledFields) {
   EXPECT_EQ(trend->Model().All().size(), 18u);
   mg11->RealTimeCheckBox()->click();
   window.Categories().RealTimeDispatch(3);
+  line.WaitIdle();
   EXPECT_EQ(trend->Model().All()[0].Size(), 1u);
 
   // A page whose poll fills only a status: no curve. A poll of the page left behind adds nothing.
@@ -345,6 +346,7 @@ TEST(TrendWindow, FollowsTheShownPageAndOnlyItsNumericPolledFields) {
   EXPECT_EQ(trend->Followed()->Name(), "WaterLeakPage");
   EXPECT_TRUE(trend->Model().All().empty());
   mg11->RealTimePoll();
+  line.WaitIdle();
   EXPECT_TRUE(trend->Model().All().empty());
   // Back on the multi-gas page: a new set of series.
   categories->setCurrentIndex(3);

@@ -131,6 +131,33 @@ TEST(LineWorker, StopCurrentEndsASequenceButKeepsWhatWaits) {
   EXPECT_EQ(journal.entries, (std::vector<std::string>{"read 0", "next"}));
 }
 
+// Unticking a box stops the poll after its exchange in flight, but never the user's job, and
+// Esc has only the user's job to stop.
+TEST(LineWorker, StopPollsLeavesTheUsersJobsAlone) {
+  Journal journal;
+  Gate inFirstRead, release;
+  LineWorker worker;
+  worker.Post(PollJob(journal, 10, &inFirstRead, &release));
+  inFirstRead.Wait();
+  EXPECT_FALSE(worker.UserPending());
+  worker.StopPolls();
+  release.Open();
+  worker.Drain();
+  EXPECT_EQ(journal.entries, (std::vector<std::string>{"poll read 0"}));
+
+  Gate hold;
+  worker.Post({"Inquire", LineWorker::Kind::User, [&](const LineWorker::Token& token) {
+                 hold.Wait();
+                 journal.Add(token.StopRequested() ? "stopped" : "went on");
+               }});
+  EXPECT_TRUE(worker.UserPending());
+  worker.StopPolls();
+  hold.Open();
+  worker.Drain();
+  EXPECT_EQ(journal.entries.back(), "went on");
+  EXPECT_FALSE(worker.UserPending());
+}
+
 TEST(LineWorker, TellsWhatTheLineDoesAndWhenItIsIdle) {
   std::mutex mutex;
   std::vector<std::string> said;

@@ -158,6 +158,33 @@ TEST(PageRunner, ABoxBlocksTheSequenceWithTheFieldAlreadyEmptied) {
 
 // The enabled states are the model's: the ticked box locks what it lists, a chosen entry
 // disables its controls; clicking the box with the port closed unticks it and says so.
+// Asked to stop, a sequence ends before its next exchange and leaves the fields it had not
+// reached as they were; each exchange it makes is said first. The same for a poll.
+TEST(PageRunner, AStopEndsTheSequenceBeforeItsNextExchange) {
+  HeadlessOnSim t(RangeDeclaration(), "generic");
+  auto& page = t.page;
+  std::vector<std::string> said;
+  bool stop = false;
+  page.Runner().SetLineHooks([&] { return stop; }, [&](const std::string& what) {
+    said.push_back(what);
+    stop = true;  // Esc during the first exchange
+  });
+  t.line.Sim().SetRegister(0x0002, 1000);
+  page.Set(22, "kept");
+  page.Click(21);  // reads two rows
+  EXPECT_EQ(t.line.TakeRequests(), std::vector<Request>{Read(2)});
+  EXPECT_EQ(page.Text(20), "1000");
+  EXPECT_EQ(page.Text(22), "kept");
+  EXPECT_EQ(said, std::vector<std::string>{"Reading Gas (ppm)\u2026"});
+
+  stop = true;
+  page.Poll();
+  EXPECT_TRUE(t.line.TakeRequests().empty());
+  page.Runner().SetLineHooks({}, {});
+  page.Click(21);
+  EXPECT_EQ(t.line.TakeRequests(), (std::vector<Request>{Read(2), Read(2)}));
+}
+
 TEST(PageRunner, TheBoxAndTheEntriesDecideWhatIsEnabled) {
   HeadlessOnSim t(RangeDeclaration(), "generic");
   auto& page = t.page;

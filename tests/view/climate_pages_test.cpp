@@ -105,7 +105,7 @@ TEST(ClimatePages, PollAndRealTimeBoxOfEveryPage) {
       for (QPushButton* b : buttons) EXPECT_EQ(b->isEnabled(), on) << b->objectName().toStdString();
     };
 
-    t.page->RealTimePoll();
+    t.Poll();
     EXPECT_EQ(t.line.TakeRequests(), c.requests);
     for (int field : c.fields) EXPECT_FALSE(t.Text(field).isEmpty()) << field;
     box->click();
@@ -116,7 +116,7 @@ TEST(ClimatePages, PollAndRealTimeBoxOfEveryPage) {
     EXPECT_TRUE(t.line.TakeBoxes().empty());
 
     t.line.GetLink().ClosePort();
-    t.page->RealTimePoll();
+    t.Poll();
     for (int field : c.fields) EXPECT_EQ(t.Text(field), "") << field;
     const Box notOpen{"Serial port not open!", "Warning", MessageIcon::Exclamation};
     EXPECT_EQ(t.line.TakeBoxes(), c.pollSaysWhy ? (std::vector<Box>{notOpen, notOpen}) : (std::vector<Box>{}));

@@ -36,13 +36,13 @@ TEST(ElectricalPages, CurrentCollector) {
   EXPECT_EQ(t.line.TakeBoxes(), (std::vector<Box>{{"Write Successfully", "", MessageIcon::Exclamation},
                                                   {"Write Successfully", "", MessageIcon::Exclamation}}));
 
-  t.page->RealTimePoll();
+  t.Poll();
   EXPECT_EQ(t.line.TakeRequests(), (std::vector<Request>{Read(0), Read(1), Read(2), Read(3)}));
   t.line.GetLink().ClosePort();
   t.page->RealTimeCheckBox()->click();
   EXPECT_TRUE(t.page->RealTimeTicked());
   for (QPushButton* b : t.page->findChildren<QPushButton*>()) EXPECT_TRUE(b->isEnabled());
-  t.page->RealTimePoll();
+  t.Poll();
   for (int edit : {3001, 3002, 3003, 3004}) EXPECT_EQ(t.Text(edit), "") << edit;
   EXPECT_EQ(t.Text(3007), "2.5");
   EXPECT_TRUE(t.line.TakeBoxes().empty());
@@ -75,7 +75,7 @@ TEST(ElectricalPages, Lampblack) {
   t.Click(3114);
   EXPECT_EQ(t.Text(3104), "");
   t.line.TakeRequests();
-  t.page->RealTimePoll();
+  t.Poll();
   EXPECT_EQ(t.line.TakeRequests(), (std::vector<Request>{Read(0), Read(2), Read(1)}));
   t.line.GetLink().ClosePort();
   t.Set(3104, "1.3");

@@ -26,7 +26,7 @@ TEST(GasPages, GasOnlyEntryOnAReadingAndAThresholdPage) {
   for (int id : {1068, 1054, 1065, 1066}) EXPECT_FALSE(co.Enabled(id)) << id;
   EXPECT_TRUE(co.Enabled(1067));
   co.line.TakeRequests();
-  co.page->RealTimePoll();
+  co.Poll();
   EXPECT_EQ(co.line.TakeRequests(), std::vector<Request>{Read(2)});
   co.Choose(1236, "CO&Tem&Hum");
   for (int id : {1068, 1054, 1065, 1066}) EXPECT_TRUE(co.Enabled(id)) << id;
@@ -91,7 +91,7 @@ TEST(GasPages, PollOrderAndRealTimeBoxOfEveryPage) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.profile);
     PageOnSim t(c.profile, c.make);
-    t.page->RealTimePoll();
+    t.Poll();
     EXPECT_EQ(t.line.TakeRequests(), c.requests);
     QCheckBox* box = t.page->RealTimeCheckBox();
     ASSERT_EQ(box->objectName(), QString::number(c.box));

@@ -33,8 +33,9 @@ Widget* Named(const DevicePage& page, const QString& name) {
   return nullptr;
 }
 
-void Press(const DevicePage& page, const QString& name) {
-  if (auto* button = Named<QPushButton>(page, name)) button->click();
+void Press(PageOnSim& t, const QString& name) {
+  if (auto* button = Named<QPushButton>(*t.page, name)) button->click();
+  t.line.WaitIdle();
 }
 
 // The single-axis page: speed signed, stretch and acceleration unsigned, from their own
@@ -53,19 +54,19 @@ TEST(VibrationPages, SingleAxisSignsFromButtonsAndPoll) {
   };
   for (const auto& c : cases) {
     ASSERT_TRUE(t.line.Sim().SetRegister(c.reg, c.value));
-    Press(*t.page, QStringLiteral("Inquire %1").arg(c.name));
+    Press(t, QStringLiteral("Inquire %1").arg(c.name));
     EXPECT_EQ(Named<QLineEdit>(*t.page, c.name)->text(), c.shown) << c.name;
     EXPECT_EQ(t.line.TakeRequests(), std::vector<Request>{Read(c.reg)}) << c.name;
   }
   for (const auto& c : cases) Named<QLineEdit>(*t.page, c.name)->clear();
-  t.page->RealTimePoll();
+  t.Poll();
   for (const auto& c : cases) EXPECT_EQ(Named<QLineEdit>(*t.page, c.name)->text(), c.shown) << c.name;
   EXPECT_EQ(t.line.TakeRequests(), (std::vector<Request>{Read(0), Read(1), Read(2), Read(3)}));
   EXPECT_TRUE(t.line.TakeBoxes().empty());
 
   // A silent device empties the polled fields without a word.
   t.line.GetLink().ClosePort();
-  t.page->RealTimePoll();
+  t.Poll();
   for (const auto& c : cases) EXPECT_EQ(Named<QLineEdit>(*t.page, c.name)->text(), "") << c.name;
   EXPECT_TRUE(t.line.TakeBoxes().empty());
 }
@@ -82,7 +83,7 @@ constexpr LineState kClosed{.closed = true}, kSilent{.fault = sim::FaultKind::Si
 void PressWith(PageOnSim& t, const LineState& state, const QString& button) {
   if (state.closed) t.line.GetLink().ClosePort();
   if (state.fault) t.line.Sim().AddFault({.kind = *state.fault});
-  Press(*t.page, button);
+  Press(t, button);
   t.line.Sim().ClearFaults();
   if (state.closed) {
     ASSERT_EQ(t.line.GetLink().ReopenPort(t.line.Sim().PortPath(), 9600), 1);
@@ -131,12 +132,12 @@ TEST(VibrationPages, TemperatureCorrection) {
     const std::pair<const char*, int> writes[] = {{"2.56", 25}, {"-1.5", 0xFFF1}, {"x", 0}};
     for (const auto& [text, value] : writes) {
       field->setText(text);
-      Press(*t.page, "Set up Tem CAL");
+      Press(t, "Set up Tem CAL");
       EXPECT_EQ(t.line.TakeRequests(), std::vector<Request>{Write(0x50, value)}) << text;
       EXPECT_EQ(t.line.TakeBoxes(), std::vector<Box>{p.written});
     }
     ASSERT_TRUE(t.line.Sim().SetRegister(0x50, 0xFFF1));
-    Press(*t.page, "Inquire Tem CAL");
+    Press(t, "Inquire Tem CAL");
     EXPECT_EQ(field->text(), "-1.5");
   }
 }
@@ -156,7 +157,7 @@ void CheckCoefficients(const char* profile, const Factory& make, const std::vect
   for (size_t i = 0; i < rows.size(); ++i) {
     const Coefficient& c = rows[i];
     SCOPED_TRACE(c.caption);
-    Press(*t.page, QStringLiteral("Set up %1").arg(c.caption));
+    Press(t, QStringLiteral("Set up %1").arg(c.caption));
     EXPECT_EQ(t.line.TakeRequests(), std::vector<Request>{WriteTwo(c.reg)});
     const auto bits = std::bit_cast<uint32_t>(static_cast<float>(i + 1));
     EXPECT_EQ(t.line.Sim().GetRegister(c.reg), bits >> 16);
@@ -165,12 +166,12 @@ void CheckCoefficients(const char* profile, const Factory& make, const std::vect
   }
   const Coefficient& last = rows.back();
   ASSERT_TRUE(t.line.Sim().SetRegister32(last.reg, std::bit_cast<uint32_t>(-0.25f)));
-  Press(*t.page, QStringLiteral("Inquire %1").arg(last.caption));
+  Press(t, QStringLiteral("Inquire %1").arg(last.caption));
   EXPECT_EQ(t.line.TakeRequests(), std::vector<Request>{Read(last.reg, 2)});
   EXPECT_EQ(field(last)->text(), "-0.250000");
   // The text 1 is 0x3F80 0x0000.
   field(rows.front())->setText("1");
-  Press(*t.page, QStringLiteral("Set up %1").arg(rows.front().caption));
+  Press(t, QStringLiteral("Set up %1").arg(rows.front().caption));
   EXPECT_EQ(t.line.Sim().GetRegister(rows.front().reg), 0x3F80);
   EXPECT_EQ(t.line.Sim().GetRegister(rows.front().reg + 1), 0x0000);
 }
@@ -214,28 +215,28 @@ TEST(VibrationPages, MeasuredBlockSequence) {
     const std::pair<size_t, QString> shown[] = {{2, "-0.5"}, {5, "6553.1"}, {7, "3276.8"}};
     auto text = [&](size_t k) { return Named<QLineEdit>(*t.page, p.fields[k])->text(); };
 
-    Press(*t.page, "Inquire Measured values");
+    Press(t, "Inquire Measured values");
     EXPECT_EQ(t.line.TakeRequests(), sequence);
     for (const auto& [k, value] : shown) EXPECT_EQ(text(k), value) << k;
     for (size_t k = 0; k < p.fields.size(); ++k) EXPECT_FALSE(text(k).isEmpty()) << k;
 
     sim.AddFault({.kind = sim::FaultKind::BadCrc});  // spoils the temperature's answer
-    Press(*t.page, "Inquire Measured values");
+    Press(t, "Inquire Measured values");
     EXPECT_EQ(t.line.TakeRequests(), sequence);
     EXPECT_EQ(text(0), "");
     EXPECT_FALSE(text(9).isEmpty());
     EXPECT_TRUE(t.line.TakeBoxes().empty());
 
-    t.page->RealTimePoll();
+    t.Poll();
     EXPECT_EQ(t.line.TakeRequests(), sequence);
     for (const auto& [k, value] : shown) EXPECT_EQ(text(k), value) << k;
 
     // With the port closed: one box, the last read's, and ten empty fields.
     t.line.GetLink().ClosePort();
-    Press(*t.page, "Inquire Measured values");
+    Press(t, "Inquire Measured values");
     EXPECT_EQ(t.line.TakeBoxes(), (std::vector<Box>{{"串口未打开", "警告", kWarn}}));
     for (size_t k = 0; k < p.fields.size(); ++k) EXPECT_EQ(text(k), "") << k;
-    t.page->RealTimePoll();
+    t.Poll();
     EXPECT_TRUE(t.line.TakeBoxes().empty());
   }
 }
@@ -292,18 +293,18 @@ TEST(TiltSensorPage, AnglesFromButtonsAndPoll) {
 
   // The poll is one request for all three.
   for (const auto& [edit, shown] : angles) t.Set(edit, "old");
-  t.page->RealTimePoll();
+  t.Poll();
   EXPECT_EQ(t.line.TakeRequests(), std::vector<Request>{Read(0, 3)});
   for (const auto& [edit, shown] : angles) EXPECT_EQ(t.Text(edit), shown) << edit;
   // A spoiled answer empties all three, silently; so does a closed port, sending nothing.
   sim.AddFault({.kind = sim::FaultKind::BadCrc});
-  t.page->RealTimePoll();
+  t.Poll();
   for (const auto& [edit, shown] : angles) EXPECT_EQ(t.Text(edit), "") << edit;
-  t.page->RealTimePoll();
+  t.Poll();
   EXPECT_EQ(t.Text(kAngleX), "-20.00");
   t.line.GetLink().ClosePort();
   t.line.TakeRequests();
-  t.page->RealTimePoll();
+  t.Poll();
   for (const auto& [edit, shown] : angles) EXPECT_EQ(t.Text(edit), "") << edit;
   EXPECT_TRUE(t.line.TakeRequests().empty());
   EXPECT_TRUE(t.line.TakeBoxes().empty());

@@ -48,13 +48,17 @@ struct ApplicationFirst {
 // A simulated transmitter with the tool's link, sink and context.
 class SimulatedLine : private ApplicationFirst, public SimLine {
  public:
-  explicit SimulatedLine(const std::string& profile) : SimLine(profile), context_{GetLink(), Sink()} {}
+  explicit SimulatedLine(const std::string& profile) : SimLine(profile), context_{GetLink(), Sink(), line_} {}
   SimulatedLine(const sim::SimulatorOptions& options, bool open)
-      : SimLine(options, open), context_{GetLink(), Sink()} {}
+      : SimLine(options, open), context_{GetLink(), Sink(), line_} {}
 
   AppContext& Context() { return context_; }
+  LineThread& Line() { return line_; }
+  // Until every exchange handed to the line has run and its reports were applied.
+  void WaitIdle() { EXPECT_TRUE(line_.WaitIdle()) << "the line is still busy"; }
 
  private:
+  LineThread line_{Sink()};
   AppContext context_;
 };
 
@@ -79,6 +83,12 @@ struct PageOnSim {
   void Click(int button) {
     ASSERT_NE(page->Button(button), nullptr) << button;
     page->Button(button)->click();
+    line.WaitIdle();
+  }
+  // One real-time tick of the page, its reports applied.
+  void Poll() {
+    page->RealTimePoll();
+    line.WaitIdle();
   }
   // Chooses the entry with this text in a selector (or a list field).
   void Choose(int list, const QString& entry) {

@@ -45,6 +45,7 @@ TEST_P(WindowAndRunner, SendTheSameRequestsForTheSameClicks) {
       ASSERT_TRUE(page->Button(step.button)->isEnabled());
       page->Button(step.button)->click();
     }
+    screen.WaitIdle();
     const auto sent = screen.TakeFrames();
     EXPECT_FALSE(sent.empty() && step.kind != Step::SetUp);
     EXPECT_EQ(headless.TakeFrames(), sent);

@@ -30,12 +30,12 @@ TEST(SoilWeatherPages, SensorTypeListsAndWhatTheyEnable) {
   uv.Choose(1270, "UV");
   for (int id : {1271, 1272, 1071, 1057}) EXPECT_EQ(uv.Text(id), " ") << id;
   for (int id : group) EXPECT_FALSE(uv.Enabled(id)) << id;
-  uv.page->RealTimePoll();
+  uv.Poll();
   EXPECT_EQ(uv.line.TakeRequests(), (std::vector<Request>{Read(2), Read(3)}));
   uv.Choose(1270, "UV&Tem&Hum");
   for (int id : group) EXPECT_TRUE(uv.Enabled(id)) << id;
   EXPECT_EQ(uv.Text(1071), " ");
-  uv.page->RealTimePoll();
+  uv.Poll();
   EXPECT_EQ(uv.line.TakeRequests(), (std::vector<Request>{Read(1), Read(0), Read(2), Read(3)}));
   uv.page->RealTimeCheckBox()->click();
   EXPECT_FALSE(uv.Enabled(1270));
@@ -92,7 +92,7 @@ TEST(SoilWeatherPages, PollOrderAndRealTimeBoxOfEveryPage) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.profile);
     PageOnSim t(c.profile, c.make);
-    t.page->RealTimePoll();
+    t.Poll();
     EXPECT_EQ(t.line.TakeRequests(), c.requests);
     QCheckBox* box = t.page->RealTimeCheckBox();
     ASSERT_EQ(box->objectName(), QString::number(c.box));
@@ -125,9 +125,11 @@ TEST(SoilWeatherPages, OnlyTheVisibleWeatherPageIsPolled) {
   host->PageAt(10)->RealTimeCheckBox()->click();
   host->SetCurrentIndex(9);
   set.RealTimeDispatch(6);
+  line.WaitIdle();
   EXPECT_EQ(line.TakeRequests(), (std::vector<Request>{Read(0), Read(1), Read(2)}));
   host->SetCurrentIndex(10);
   set.RealTimeDispatch(6);
+  line.WaitIdle();
   EXPECT_EQ(line.TakeRequests(), std::vector<Request>{Read(0)});
 }
 

@@ -90,13 +90,13 @@ TEST(WaterGauge, Writes) {
 TEST(WaterGauge, PollAndRealTimeBox) {
   PageOnSim t("WaterGaugePage", Make("WaterGaugePage"));
   ASSERT_TRUE(t.line.Sim().SetRegister(2, 2) && t.line.Sim().SetRegister(1, 0xFFF6));
-  t.page->RealTimePoll();
+  t.Poll();
   EXPECT_EQ(t.line.TakeRequests(), std::vector<Request>{Read(0, 3)});
   EXPECT_EQ(t.Text(3202), "err");
   EXPECT_EQ(t.Text(3203), "125");
   EXPECT_EQ(t.Text(3204), "-1.0");
   t.line.Sim().AddFault({.kind = sim::FaultKind::Exception});
-  t.page->RealTimePoll();
+  t.Poll();
   for (int edit : {3202, 3203, 3204}) EXPECT_EQ(t.Text(edit), "") << edit;
   EXPECT_TRUE(t.line.TakeBoxes().empty());
 
@@ -118,7 +118,7 @@ TEST(PhPage, ReadsPollAndCalibration) {
   ASSERT_TRUE(t.line.Sim().SetRegister(0, 0x8000));
   t.Click(3321);
   EXPECT_EQ(t.Text(3301), "-327.68");
-  t.page->RealTimePoll();
+  t.Poll();
   EXPECT_EQ(t.Text(3301), "327.68");
   EXPECT_EQ(t.Text(3302), "21.5");
   EXPECT_EQ(t.line.TakeRequests(), (std::vector<Request>{Read(0), Read(0, 2)}));
@@ -140,7 +140,7 @@ TEST(PhPage, ReadsPollAndCalibration) {
   t.line.GetLink().ClosePort();
   t.Click(3322);
   t.Click(3343);
-  t.page->RealTimePoll();
+  t.Poll();
   EXPECT_EQ(t.Text(3301), "");
   t.page->RealTimeCheckBox()->click();
   EXPECT_EQ(t.line.TakeBoxes(), (std::vector<Box>{Warning("Serial port not open"), Warning("Serial port not open"),
@@ -158,7 +158,7 @@ TEST(EcPage, ResolutionCompensationAndCalibration) {
     EXPECT_EQ(t.Text(3401), shown[i]);
   }
   t.line.TakeRequests();
-  t.page->RealTimePoll();
+  t.Poll();
   EXPECT_EQ(t.line.TakeRequests(), (std::vector<Request>{Read(0), Read(1)}));
   EXPECT_EQ(t.Text(3401), "1.234");
   EXPECT_EQ(t.Text(3402), "25.0");
@@ -212,12 +212,12 @@ TEST(WaterQualityPages, PollsReadsAndCalibrations) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.profile);
     PageOnSim t(c.profile, c.make);
-    t.page->RealTimePoll();
+    t.Poll();
     EXPECT_EQ(t.line.TakeRequests(), c.poll);
     t.page->RealTimeCheckBox()->click();
     for (QPushButton* b : t.page->findChildren<QPushButton*>()) EXPECT_FALSE(b->isEnabled());
     t.line.GetLink().ClosePort();
-    t.page->RealTimePoll();
+    t.Poll();
     EXPECT_EQ(t.line.TakeBoxes(), std::vector<Box>(c.pollBoxesWhenClosed, Warning("Serial port not open!")));
     t.page->RealTimeCheckBox()->click();
     EXPECT_TRUE(AllButtonsEnabled(*t.page));

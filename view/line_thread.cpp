@@ -1,4 +1,4 @@
-#include "app/line_thread.h"
+#include "view/line_thread.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -7,6 +7,8 @@
 #include <QThread>
 #include <QTimer>
 #include <condition_variable>
+#include <functional>
+#include <memory>
 #include <mutex>
 
 namespace tamsu {
@@ -18,8 +20,20 @@ class LineThread::JobSink : public MessageSink {
   explicit JobSink(LineThread& owner) : owner_(owner) {}
 
   void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
+    OnWindow([this, text, caption, icon] { owner_.windowMessages_.ShowMessage(text, caption, icon); });
+  }
+
+  // A job's question waits for its answer like a box; given up, the answer is no.
+  bool Confirm(const std::string& text, const std::string& caption) override {
+    auto yes = std::make_shared<bool>(false);
+    OnWindow([this, yes, text, caption] { *yes = owner_.windowMessages_.Confirm(text, caption); });
+    return *yes;
+  }
+
+  // Runs `show` on the window thread and returns once it has returned there.
+  void OnWindow(const std::function<void()>& show) {
     if (QThread::currentThread() == owner_.thread()) {
-      owner_.windowMessages_.ShowMessage(text, caption, icon);
+      show();
       return;
     }
     auto closed = std::make_shared<bool>(false);
@@ -27,10 +41,16 @@ class LineThread::JobSink : public MessageSink {
       std::lock_guard lock(mutex_);
       if (abandoned_) return;
     }
+    // What the window runs owns its texts: a job given up no longer waits for it.
+    auto shown = std::make_shared<std::function<void()>>(show);
     QMetaObject::invokeMethod(
         &owner_,
-        [this, closed, text, caption, icon] {
-          owner_.windowMessages_.ShowMessage(text, caption, icon);
+        [this, closed, shown] {
+          {
+            std::lock_guard lock(mutex_);
+            if (abandoned_) return;
+          }
+          (*shown)();
           std::lock_guard lock(mutex_);
           *closed = true;
           cv_.notify_all();
@@ -40,9 +60,9 @@ class LineThread::JobSink : public MessageSink {
     cv_.wait(lock, [&] { return *closed || abandoned_; });
   }
 
-  void Abandon() {
+  void Abandon(bool abandoned = true) {
     std::lock_guard lock(mutex_);
-    abandoned_ = true;
+    abandoned_ = abandoned;
     cv_.notify_all();
   }
 
@@ -72,6 +92,13 @@ LineThread::~LineThread() {
   worker_->StopAll();
   jobSink_->Abandon();
   worker_.reset();
+}
+
+void LineThread::Settle() {
+  worker_->StopAll();
+  jobSink_->Abandon();
+  worker_->Drain();
+  jobSink_->Abandon(false);
 }
 
 void LineThread::Post(const QString& what, LineWorker::Kind kind, std::function<void(const LineWorker::Token&)> run) {

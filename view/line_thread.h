@@ -29,6 +29,11 @@ class LineThread : public QObject {
   // thread through the window, returning once the box is closed.
   MessageSink& JobMessages();
 
+  // A window that goes away: its jobs are dropped, the running one stops after its exchange in
+  // flight (a box it waits for is given up) and is waited for, so nothing it touches is gone
+  // while it runs. Jobs posted afterwards run as usual.
+  void Settle();
+
   LineWorker& Worker() { return *worker_; }
   bool Busy() const { return !worker_->Idle(); }
   // What the line does now ("" when idle), as last told on the window thread.

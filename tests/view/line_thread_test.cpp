@@ -1,4 +1,4 @@
-#include "app/line_thread.h"
+#include "view/line_thread.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
