@@ -229,7 +229,7 @@ size_t NetworkLine::Read(uint8_t* buffer, size_t max, bool* gone) {
   answers_.clear();
   codec_.Decode(raw, static_cast<size_t>(n), decoded_, answers_);
   if (!answers_.empty()) Send(answers_, Clock::now() + std::chrono::milliseconds(1000));
-  std::memcpy(buffer, decoded_.data(), decoded_.size());
+  if (!decoded_.empty()) std::memcpy(buffer, decoded_.data(), decoded_.size());
   return decoded_.size();
 }
 
