@@ -8,6 +8,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <cerrno>
 #include <cstring>
 
@@ -62,15 +67,20 @@ int ConnectOne(const addrinfo* ai, std::chrono::steady_clock::time_point deadlin
 
 std::string Seconds(std::chrono::milliseconds ms) { return std::to_string(ms.count() / 1000) + " s"; }
 
+// A name looked up on a thread of its own. The caller gives up at its deadline; the thread
+// then finishes alone and frees what it found, since both hold the lookup.
 struct Lookup {
-  std::string host, port;
-  addrinfo hints{};
-  gaicb request{};
+  std::mutex mutex;
+  std::condition_variable done;
+  bool finished = false;  // under mutex
+  bool abandoned = false;  // under mutex
+  int result = EAI_AGAIN;
+  addrinfo* list = nullptr;
 };
 
 // The host's addresses, by the deadline: a name server that does not answer must not hold the
-// caller beyond it, so a name is looked up asynchronously and abandoned when time is up. 0 or
-// the getaddrinfo error; `timedOut` when the deadline passed first.
+// caller beyond it, so a name is looked up on a thread of its own and abandoned when time is
+// up. 0 or the getaddrinfo error; `timedOut` when the deadline passed first.
 int Resolve(const std::string& host, const std::string& port, std::chrono::steady_clock::time_point deadline,
             addrinfo** list, bool* timedOut) {
   addrinfo hints{};
@@ -78,34 +88,33 @@ int Resolve(const std::string& host, const std::string& port, std::chrono::stead
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = AI_NUMERICSERV | AI_NUMERICHOST;
   if (::getaddrinfo(host.c_str(), port.c_str(), &hints, list) == 0) return 0;  // an address: no lookup
-  // Freed here once the lookup is over; an abandoned lookup that cannot be cancelled still
-  // writes into it, so it is left to that lookup.
-  auto* lookup = new Lookup{host, port, hints, {}};
-  lookup->hints.ai_flags = AI_NUMERICSERV;
-  lookup->request.ar_name = lookup->host.c_str();
-  lookup->request.ar_service = lookup->port.c_str();
-  lookup->request.ar_request = &lookup->hints;
-  gaicb* requests[1] = {&lookup->request};
-  if (const int r = ::getaddrinfo_a(GAI_NOWAIT, requests, 1, nullptr); r != 0) {
-    delete lookup;
-    return r;
+  hints.ai_flags = AI_NUMERICSERV;
+  auto lookup = std::make_shared<Lookup>();
+  try {
+    std::thread([lookup, host, port, hints] {
+      addrinfo* found = nullptr;
+      const int r = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &found);
+      std::lock_guard lock(lookup->mutex);
+      if (lookup->abandoned) {
+        if (r == 0) ::freeaddrinfo(found);
+        return;
+      }
+      lookup->result = r;
+      lookup->list = r == 0 ? found : nullptr;
+      lookup->finished = true;
+      lookup->done.notify_all();
+    }).detach();
+  } catch (const std::system_error&) {
+    return EAI_SYSTEM;
   }
-  for (;;) {
-    const auto left = std::max(deadline - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero());
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-    const timespec wait{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-    const int r = ::gai_suspend(requests, 1, &wait);
-    if (r != EAI_INTR || std::chrono::steady_clock::now() >= deadline) break;
-  }
-  int r = ::gai_error(&lookup->request);
-  if (r == EAI_INPROGRESS) {
+  std::unique_lock lock(lookup->mutex);
+  if (!lookup->done.wait_until(lock, deadline, [&] { return lookup->finished; })) {
+    lookup->abandoned = true;
     *timedOut = true;
-    if (::gai_cancel(&lookup->request) != EAI_CANCELED) return EAI_AGAIN;
-    r = EAI_AGAIN;
+    return EAI_AGAIN;
   }
-  if (r == 0) *list = lookup->request.ar_result;
-  delete lookup;
-  return r;
+  if (lookup->result == 0) *list = lookup->list;
+  return lookup->result;
 }
 
 }  // namespace
