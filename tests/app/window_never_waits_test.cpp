@@ -196,6 +196,7 @@ TEST(WindowNeverWaits, TheScanShowsItsProgressCanBeCancelledAndNeitherItNorABloc
 
   // Cancelled during its first attempt: no box, no other attempt, the controls back.
   w.line.TakeFrames();
+  w.line.Sim().ClearLog();  // heard: this scan's first request, not the last scan's
   w.window.TestBaudRate();
   ASSERT_TRUE(w.Heard(1));
   w.Stop()->click();
