@@ -104,6 +104,9 @@ void LineWorker::Loop() {
 
     Tell(next.job.what, next.job.kind);
     if (next.job.run) next.job.run(Token(this, next.stop));
+    // What the job held goes before the line is told idle: whatever its end hands to the
+    // window arrives before the idle notice.
+    next = Queued{};
 
     lock.lock();
     running_ = false;
