@@ -69,7 +69,9 @@ TEST_F(LineThreadTest, TheWindowAnswersWhileAJobWaitsForTheLine) {
   tick.start();
   ASSERT_TRUE(line.WaitIdle());
   EXPECT_GE(clock.elapsed(), 390);
-  EXPECT_LT(worst, 50);
+  // Far below the 400 ms the job waits: a window that waited with it would fail, while the
+  // scheduler of a loaded machine may still hold the thread for tens of milliseconds.
+  EXPECT_LT(worst, 200);
   EXPECT_EQ(activity, (QStringList{"Reading Temperature…", ""}));
 }
 
