@@ -123,18 +123,18 @@ int main(int argc, char** argv) {
     } else if (arg == "--listen") {
       // tcp:PORT on loopback, or tcp:HOST:PORT with a numeric host ([::1] for IPv6).
       const char* v = value();
-      std::string_view spec = v ? v : "";
-      if (spec.substr(0, 4) != "tcp:") return Usage("--listen takes tcp:PORT or tcp:HOST:PORT");
-      spec.remove_prefix(4);
-      const size_t colon = spec.rfind(':');
+      std::string_view where = v ? v : "";
+      if (where.substr(0, 4) != "tcp:") return Usage("--listen takes tcp:PORT or tcp:HOST:PORT");
+      where.remove_prefix(4);
+      const size_t colon = where.rfind(':');
       if (colon != std::string_view::npos) {
-        std::string_view host = spec.substr(0, colon);
+        std::string_view host = where.substr(0, colon);
         if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
         options.listenHost = std::string(host);
-        spec.remove_prefix(colon + 1);
+        where.remove_prefix(colon + 1);
       }
       long n = 0;
-      if (!ParseNumber(spec, n) || n < 0 || n > 65535) return Usage("--listen needs a port from 0 to 65535 (0: any free one)");
+      if (!ParseNumber(where, n) || n < 0 || n > 65535) return Usage("--listen needs a port from 0 to 65535 (0: any free one)");
       options.listenPort = static_cast<uint16_t>(n);
       options.listenAnyPort = n == 0;
     } else if (arg == "--link") {
