@@ -7,13 +7,13 @@
 #include <chrono>
 #include <vector>
 
+#include "bench/statistics.h"
 #include "device/baud_scan.h"
 #include "sim/simulator.h"
 
 namespace {
 
-// The quickest repetition: what the tool does when the loaded machine does not get in the way.
-double Least(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
+using tamsu::bench::Least;
 
 using Clock = std::chrono::steady_clock;
 

@@ -12,13 +12,13 @@
 #include <thread>
 
 #include "bench/immediate_peer.h"
+#include "bench/statistics.h"
 #include "modbus/modbus_master.h"
 #include "tests/support/pty_pair.h"
 
 namespace {
 
-// The quickest repetition: what the tool does when the loaded machine does not get in the way.
-double Least(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
+using tamsu::bench::Least;
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kQuietBefore = std::chrono::milliseconds(6);  // > 4.01 ms, the gap at 9600 baud

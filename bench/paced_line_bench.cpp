@@ -11,14 +11,14 @@
 #include <vector>
 #include <thread>
 
+#include "bench/statistics.h"
 #include "modbus/modbus_master.h"
 #include "serial/framing.h"
 #include "sim/simulator.h"
 
 namespace {
 
-// The quickest repetition: what the tool does when the loaded machine does not get in the way.
-double Least(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
+using tamsu::bench::Least;
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::duration;

@@ -34,6 +34,7 @@
 #include "app/categories.h"
 #include "app/main_window.h"
 #include "bench/immediate_peer.h"
+#include "bench/statistics.h"
 #include "sim/simulator.h"
 #include "tests/support/window_lateness.h"
 #include "view/category_host.h"
@@ -44,7 +45,8 @@ namespace {
 using namespace tamsu;
 using Clock = std::chrono::steady_clock;
 
-double Least(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
+using tamsu::bench::Least;
+using tamsu::bench::Most;
 
 struct SilentSink : MessageSink {
   void ShowMessage(const std::string&, const std::string&, MessageIcon) override {}
@@ -147,9 +149,7 @@ BENCHMARK(BM_WindowStall)
     ->Iterations(1)
     ->Repetitions(3)
     // The least disturbed run is what the tool does; the worst, what a loaded machine adds.
-    ->ReportAggregatesOnly(true)->ComputeStatistics("min", Least)->ComputeStatistics("max", [](const std::vector<double>& v) {
-      return *std::max_element(v.begin(), v.end());
-    })
+    ->ReportAggregatesOnly(true)->ComputeStatistics("min", Least)->ComputeStatistics("max", Most)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
