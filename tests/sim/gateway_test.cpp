@@ -105,7 +105,8 @@ TEST_F(GatewayTest, AKilledGatewayFailsExchangesAtOnceAndTheNextOpenConnectsAgai
   for (int i = 0; i < 3; ++i) {
     const auto t = Clock::now();
     EXPECT_EQ(Read(0x0001, value), 2);
-    EXPECT_LT(Clock::now() - t, std::chrono::milliseconds(100));
+    // Far below the 500 ms reply wait, with room for a loaded machine.
+    EXPECT_LT(Clock::now() - t, std::chrono::milliseconds(300));
   }
   // The gateway back on its ports: the next open connects again.
   std::string error;
@@ -119,7 +120,7 @@ TEST(NetworkOpen, AClosedPortFailsAtOnceAndASilentAddressWithinTheDeadline) {
   const uint16_t closed = test::FreeLoopbackPort();
   auto t = Clock::now();
   EXPECT_EQ(link.ReopenPort("tcp://127.0.0.1:" + std::to_string(closed), 9600), 0);
-  EXPECT_LT(Clock::now() - t, std::chrono::milliseconds(200));
+  EXPECT_LT(Clock::now() - t, std::chrono::milliseconds(1000));  // the deadline is 3 s
   EXPECT_NE(link.Port.LastError().find("refused"), std::string::npos) << link.Port.LastError();
   EXPECT_EQ(link.PortOpen.load(), 0);
 
