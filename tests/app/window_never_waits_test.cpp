@@ -55,6 +55,9 @@ struct WindowOnLine {
     QElapsedTimer clock;
     clock.start();
     while (line.Sim().RequestLog().size() < n && clock.elapsed() < 10000) QTest::qWait(2);
+    // What the line told the window before it sent (the status, "Stop" enabled) was posted
+    // before the request was heard; the window shows it before the test acts as a person would.
+    QCoreApplication::sendPostedEvents();
     return line.Sim().RequestLog().size() >= n;
   }
   QLabel* Status() { return window.findChild<QLabel*>(QStringLiteral("statusText")); }
