@@ -353,6 +353,9 @@ void MainWindow::PostBand(const QString& what, BandExchange exchange, std::funct
 }
 
 void MainWindow::TestBaudRate() {
+  // Off at once, not when the scan opens the port: a quick second click would queue another
+  // scan. Every way the scan ends gives the button back.
+  testButton_->setEnabled(false);
   LineThread& line = context_.line;
   QPointer<MainWindow> self(this);
   ScanControls controls;

@@ -136,6 +136,18 @@ TEST_F(MainWindowTest, ScanFindsAnAny0DeviceThenALegacyOneAt4800AfterTheFailed24
   EXPECT_EQ(log.back().lineBaud, 4800u);
 }
 
+// A double click on "Test Baud Rate" runs one scan, and the button is back when it ends.
+TEST_F(MainWindowTest, ADoubleClickScansOnce) {
+  Start({.address = 12, .baud = 4800, .protocol = sim::Protocol::Legacy});
+  // Two clicks before the line has said anything back, as a quick double click gives them.
+  QTest::mouseClick(Find<QPushButton>(1001), Qt::LeftButton);
+  QTest::mouseClick(Find<QPushButton>(1001), Qt::LeftButton);
+  line_->WaitIdle();
+  EXPECT_EQ(Sink().boxes.size(), 1u);
+  EXPECT_EQ(Sim().RequestLog().size(), 2u);  // 2400, then 4800 that answered
+  EXPECT_TRUE(Enabled(1001));
+}
+
 TEST_F(MainWindowTest, ScanOfAnAny255DeviceReportsParityAndNormalOrAbnormalState) {
   const std::string found =
       "Soil Transmitter\r\nAddress" + kColon + "33  BaudRate" + kColon + "9600\r\nOdd Parity Check";
