@@ -58,7 +58,7 @@ const std::vector<Command>& Commands() {
        "one register transaction, for a device without a page",
        "REG and integer values are decimal or 0x hexadecimal. TYPE is u16 (default), s16, u32, s32 or\n"
        "f32; 32-bit types take two registers, high word first. COUNT counts values of TYPE. A write\n"
-       "sends one register (function 06) or two (function 16).\n",
+       "sends one register (function 06) or more, up to 123 (function 16).\n",
        {"as"}, true, RunRaw},
       {"provision", "provision PLAN.csv --record RECORD.csv [--auto]",
        "commission a batch of transmitters, one plan row each",

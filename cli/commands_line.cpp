@@ -174,13 +174,15 @@ int RunRaw(const Options& options, Io& io) {
   } else {
     std::vector<uint16_t> words;
     for (size_t i = 2; i < options.words.size(); ++i) Encode(type, options.words[i], words);
-    if (words.empty() || words.size() > 2)
-      throw UsageError("raw write sends one register (function 06) or two (function 16): give one or two 16-bit values or one 32-bit value");
+    if (words.empty() || words.size() > kMaxWriteMany)
+      throw UsageError("raw write sends one register (function 06) or up to " + std::to_string(kMaxWriteMany) +
+                       " (function 16)");
     if (reg + words.size() > 65536) throw UsageError("registers beyond 0xFFFF");
     Session session(options);
     session.Connect();
     const uint8_t result = words.size() == 1 ? session.Master().WriteRegister(reg, words[0])
-                                             : session.Master().WriteRegisterPair(reg, words[0], words[1]);
+                                             : session.Master().WriteRegisters(reg, words.data(),
+                                                                               static_cast<uint16_t>(words.size()));
     if (result != 0) throw Failure(ResultText(kFieldWriteMessages.failure, result));
     for (size_t i = 2; i < options.words.size(); ++i) {
       const size_t at = (i - 2) * static_cast<size_t>(WordsPer(type));

@@ -32,14 +32,18 @@ size_t BuildWriteSingle(uint8_t* out, uint8_t address, uint16_t reg, uint16_t va
 }
 
 size_t BuildWriteTwo(uint8_t* out, uint8_t address, uint16_t reg, uint16_t w0, uint16_t w1) {
+  const uint16_t words[] = {w0, w1};
+  return BuildWriteMany(out, address, reg, words, 2);
+}
+
+size_t BuildWriteMany(uint8_t* out, uint8_t address, uint16_t reg, const uint16_t* words, uint16_t count) {
   out[0] = address;
   out[1] = 0x10;
   PutWord(out + 2, reg);
-  PutWord(out + 4, 2);
-  out[6] = 4;
-  PutWord(out + 7, w0);
-  PutWord(out + 9, w1);
-  return AppendCrc(out, 11);
+  PutWord(out + 4, count);
+  out[6] = static_cast<uint8_t>(2 * count);
+  for (uint16_t i = 0; i < count; ++i) PutWord(out + 7 + 2 * i, words[i]);
+  return AppendCrc(out, 7 + 2 * static_cast<size_t>(count));
 }
 
 size_t BuildCommParamRead(uint8_t* out, uint8_t address) { return BuildReadRequest(out, address, 0x0200, 5); }

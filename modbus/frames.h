@@ -25,10 +25,14 @@ size_t AppendCrc(uint8_t* frame, size_t length);
 // n >= 4 and the last two bytes are the CRC (low first) of the bytes before them.
 bool CheckReplyCrc(const uint8_t* reply, size_t n);
 
-// Request builders; each writes into `out` (at least 32 bytes) and returns the length.
+// Request builders; each writes into `out` (at least 32 bytes, BuildWriteMany 9 + 2 x count)
+// and returns the length.
 size_t BuildReadRequest(uint8_t* out, uint8_t address, uint16_t reg, uint16_t count);      // 8
 size_t BuildWriteSingle(uint8_t* out, uint8_t address, uint16_t reg, uint16_t value);      // 8
 size_t BuildWriteTwo(uint8_t* out, uint8_t address, uint16_t reg, uint16_t w0, uint16_t w1);  // 13
+// Function 16 with `count` registers, 1 to kMaxWriteMany, from `words`.
+inline constexpr uint16_t kMaxWriteMany = 123;
+size_t BuildWriteMany(uint8_t* out, uint8_t address, uint16_t reg, const uint16_t* words, uint16_t count);
 size_t BuildCommParamRead(uint8_t* out, uint8_t address);                                   // 8
 size_t BuildCommParamWrite(uint8_t* out, uint8_t address, uint8_t newAddress, uint8_t baudCode);  // 19
 size_t BuildLegacyFrame(uint8_t* out, uint8_t x, uint8_t y);                                // 7

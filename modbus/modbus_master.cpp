@@ -67,8 +67,14 @@ uint8_t ModbusMaster::WriteRegister(uint16_t reg, uint32_t value) {
 }
 
 uint8_t ModbusMaster::WriteRegisterPair(uint16_t reg, uint16_t first, uint16_t second) {
+  const uint16_t words[] = {first, second};
+  return WriteRegisters(reg, words, 2);
+}
+
+uint8_t ModbusMaster::WriteRegisters(uint16_t reg, const uint16_t* words, uint16_t count) {
   if (!link_.PortOpen.load(std::memory_order_acquire)) return Ended(kPortNotOpen);
-  const size_t length = BuildWriteTwo(link_.TxFrame.data(), link_.CurrentAddress, reg, first, second);
+  if (count == 0 || count > kMaxWriteMany) return Ended(kFormatError, false);
+  const size_t length = BuildWriteMany(link_.TxFrame.data(), link_.CurrentAddress, reg, words, count);
   const size_t n = Exchange(length);
   return Ended(CheckWriteTwoReply(link_.RxFrame.data(), n, link_.TxFrame.data(), length));
 }

@@ -32,6 +32,9 @@ class ModbusMaster {
   uint8_t WriteRegister(uint16_t reg, uint32_t value);  // low 16 bits sent
   uint8_t WriteRegister32(uint16_t reg, uint32_t value);
   uint8_t WriteRegisterPair(uint16_t reg, uint16_t first, uint16_t second);
+  // Function 16 with 1 to kMaxWriteMany registers; another count sends nothing and is a
+  // format error.
+  uint8_t WriteRegisters(uint16_t reg, const uint16_t* words, uint16_t count);
 
   // Link::Exchange: write TxFrame[0..requestLength), wait for one reply (about 500 ms at most,
   // longer for a transmitter known to be slow), handed over at its last byte when it is the

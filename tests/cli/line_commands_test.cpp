@@ -80,10 +80,16 @@ TEST(CliRaw, EveryTypeWrittenAndReadBack) {
     ASSERT_EQ(read.status, 0) << read.err;
     EXPECT_EQ(read.out, std::string("register,value\n0x0100,") + c.value + "\n");
   }
-  // Several values of a type, and two 16-bit values in one function-16 write.
-  ASSERT_EQ(RunCli({"raw", "write", "0x200", "7", "8", "--port", port, "--address", "1", "--baud", "9600"}).status, 0);
-  auto two = RunCli({"raw", "read", "0x200", "2", "--port", port, "--address", "1", "--baud", "9600"});
-  EXPECT_EQ(two.out, "0x0200  7\n0x0201  8\n");
+  // Several values of a type in one function-16 write: three 16-bit values, two 32-bit ones.
+  ASSERT_EQ(RunCli({"raw", "write", "0x200", "7", "8", "9", "--port", port, "--address", "1", "--baud", "9600"}).status, 0);
+  auto three = RunCli({"raw", "read", "0x200", "3", "--port", port, "--address", "1", "--baud", "9600"});
+  EXPECT_EQ(three.out, "0x0200  7\n0x0201  8\n0x0202  9\n");
+  ASSERT_EQ(RunCli({"raw", "write", "0x300", "-1", "70000", "--as", "s32", "--port", port, "--address", "1", "--baud", "9600"}).status, 0);
+  for (const auto& [reg, word] : std::vector<std::pair<uint16_t, uint16_t>>{{0x300, 0xFFFF}, {0x301, 0xFFFF}, {0x302, 0x0001}, {0x303, 0x1170}})
+    EXPECT_EQ(device.simulator.GetRegister(reg), word) << std::hex << reg;
+  const std::vector<uint8_t> request = device.simulator.RequestLog().back().request;  // function 16, four registers
+  ASSERT_GE(request.size(), 7u);
+  EXPECT_EQ(std::vector<uint8_t>(request.begin() + 1, request.begin() + 7), (std::vector<uint8_t>{0x10, 0x03, 0x00, 0x00, 0x04, 0x08}));
   // A device that does not answer: the transactions' own words.
   auto silent = RunCli({"raw", "read", "0", "--port", port, "--address", "9", "--baud", "9600"});
   EXPECT_EQ(silent.status, 1);
@@ -94,6 +100,8 @@ TEST(CliBadInput, RefusedWithOneLineAndNothingSent) {
   test::OwnRuntimeDirectory();
   Simulated device(Transmitter("generic"));
   const std::string port = device.Port();
+  std::vector<std::string> tooMany{"raw", "write", "1", "--port", port};  // one more than function 16 carries
+  tooMany.insert(tooMany.begin() + 3, 124, "1");
   const std::vector<std::vector<std::string>> bad = {
       {"address", "0", "--port", port},
       {"address", "256", "--port", port},
@@ -101,7 +109,8 @@ TEST(CliBadInput, RefusedWithOneLineAndNothingSent) {
       {"baud", "19200", "--port", port},
       {"raw", "write", "1", "70000", "--port", port},
       {"raw", "write", "1", "1.5", "--as", "s16", "--port", port},
-      {"raw", "write", "1", "1", "2", "3", "--port", port},
+      tooMany,
+      {"raw", "write", "0xFFFF", "1", "2", "--port", port},
       {"raw", "read", "0x1G", "--port", port},
       {"raw", "read", "1", "--as", "u64", "--port", port},
       {"raw", "read", "1", "--port", port, "--address", "1,5"},

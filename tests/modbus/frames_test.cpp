@@ -38,6 +38,11 @@ TEST(Crc16, CheckValuesLayoutsAndAppendOrder) {
   EXPECT_EQ(Built(BuildCommParamRead, uint8_t{0}), (Bytes{0x00, 0x03, 0x02, 0x00, 0x00, 0x05, 0x85, 0xA0}));
   EXPECT_EQ(Built(BuildCommParamWrite, uint8_t{255}, uint8_t{17}, uint8_t{3}),
             WithCrc({0xFF, 0x10, 2, 0, 0, 5, 0x0A, 0, 17, 0, 3, 0, 0, 0, 0, 0, 1}));
+  EXPECT_EQ(Built(BuildWriteTwo, uint8_t{1}, uint16_t{0x20}, uint16_t{1}, uint16_t{2}),
+            WithCrc({1, 0x10, 0, 0x20, 0, 2, 4, 0, 1, 0, 2}));
+  const uint16_t three[] = {0x1234, 0xABCD, 0x0001};
+  EXPECT_EQ(Built(BuildWriteMany, uint8_t{7}, uint16_t{0xFFFD}, three, uint16_t{3}),
+            WithCrc({7, 0x10, 0xFF, 0xFD, 0, 3, 6, 0x12, 0x34, 0xAB, 0xCD, 0, 1}));
   EXPECT_EQ(Built(BuildLegacyQuery), (Bytes{0xFD, 0xFD, 0xFD, 0x00, 0x00, 0xE9, 0x88}));
   EXPECT_EQ(Built(BuildLegacySetAddress, uint8_t{5}), WithCrc({0xFD, 0xFD, 0xFD, 0, 5}));
   EXPECT_EQ(Built(BuildLegacySetBaud, uint8_t{2}), WithCrc({0xFD, 0xFD, 0xFD, 2, 0}));
