@@ -532,6 +532,8 @@ void TransmitterSimulator::Flush(Clock::time_point now) {
     }
     const int fd = overTcp_ ? client_ : master_;
     if (fd >= 0) Send(fd, bytes.data(), bytes.size());
+    const auto late = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - output_.front().due).count();
+    if (late > mostLate_.load(std::memory_order_relaxed)) mostLate_.store(late, std::memory_order_relaxed);
     output_.pop_front();
   }
   if (output_.empty() && afterOutput_) {

@@ -137,6 +137,10 @@ class TransmitterSimulator {
     return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(lastWrite_.load()));
   }
 
+  // The most a reply byte went out after its time: a simulator held up mid-reply for longer
+  // than the frame gap broke its own frame, as a stalled device would on a real line.
+  std::chrono::microseconds MostLateByte() const { return std::chrono::microseconds(mostLate_.load()); }
+
   // The latest requests served (at most logCapacity), oldest first.
   std::vector<LogEntry> RequestLog() const;
   void ClearLog();
@@ -207,6 +211,7 @@ class TransmitterSimulator {
   bool overTcp_ = false;  // the burst being heard came over TCP: replies go back there
   uint32_t tcpBaud_ = 0;  // the device's rate: a gateway is taken to be set to it
   std::atomic<Clock::rep> lastWrite_{0};
+  std::atomic<int64_t> mostLate_{0};  // microseconds
   std::optional<DeviceConfig> afterOutput_;  // applied when the queued reply has left
 };
 

@@ -282,24 +282,35 @@ TEST(Simulator, TheToolReadsItInEveryFramingAndPace) {
     for (const Completion device : {Completion::AtLastByte, Completion::BySilence}) {
       for (const Completion tool : {Completion::AtLastByte, Completion::BySilence}) {
         SCOPED_TRACE(testing::Message() << "pace " << pace << ", device " << int(device) << ", tool " << int(tool));
-        SimulatorOptions o = Options("TemHumKanbanPage", {.address = 1, .baud = 9600, .protocol = Protocol::Modbus});
-        o.pace = pace;
-        o.completion = device;
-        o.turnaround = 2ms;
-        TransmitterSimulator sim(o);
-        ASSERT_TRUE(sim.Start());
-        Link link;
-        link.SetCompletion(tool);
-        ModbusMaster master(link);
-        ASSERT_EQ(link.ReopenPort(sim.PortPath(), 9600), 1);
-        link.CurrentAddress = 1;
-        uint32_t both = 0;
-        EXPECT_EQ(master.ReadRegister32(0x0000, both), kSuccess);
-        EXPECT_EQ(both, 550u << 16 | 230u);
-        EXPECT_EQ(master.WriteRegister(0x0030, 355), kSuccess);
-        uint16_t value = 0;
-        EXPECT_EQ(master.ReadRegister(0x0030, value), kSuccess);
-        EXPECT_EQ(value, 355);
+        // A loaded machine may hold the simulator up mid-reply for longer than the frame gap,
+        // which breaks the frame as it would on a real line: only then is a run tried again.
+        for (int attempt = 1;; ++attempt) {
+          SimulatorOptions o = Options("TemHumKanbanPage", {.address = 1, .baud = 9600, .protocol = Protocol::Modbus});
+          o.pace = pace;
+          o.completion = device;
+          o.turnaround = 2ms;
+          TransmitterSimulator sim(o);
+          ASSERT_TRUE(sim.Start());
+          Link link;
+          link.SetCompletion(tool);
+          ModbusMaster master(link);
+          ASSERT_EQ(link.ReopenPort(sim.PortPath(), 9600), 1);
+          link.CurrentAddress = 1;
+          uint32_t both = 0;
+          uint16_t value = 0;
+          const uint8_t read32 = master.ReadRegister32(0x0000, both);
+          const uint8_t write = master.WriteRegister(0x0030, 355);
+          const uint8_t read = master.ReadRegister(0x0030, value);
+          const bool right = read32 == kSuccess && both == (550u << 16 | 230u) && write == kSuccess &&
+                             read == kSuccess && value == 355;
+          if (!right && attempt < 3 && sim.MostLateByte() >= 20ms) continue;
+          EXPECT_EQ(read32, kSuccess);
+          EXPECT_EQ(both, 550u << 16 | 230u);
+          EXPECT_EQ(write, kSuccess);
+          EXPECT_EQ(read, kSuccess);
+          EXPECT_EQ(value, 355);
+          break;
+        }
       }
     }
   }
