@@ -13,7 +13,7 @@
 
 namespace {
 
-using tamsu::bench::Least;
+using tamsu::bench::SingleTimedRuns;
 
 using Clock = std::chrono::steady_clock;
 
@@ -56,11 +56,8 @@ BENCHMARK(BM_TestBaudRate)
     ->Args({0, 0})
     ->Args({1, 1})
     ->Args({1, 0})
-    ->Iterations(1)
     ->Repetitions(5)
-    ->ReportAggregatesOnly(true)->ComputeStatistics("min", Least)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
+    ->Apply(SingleTimedRuns);
 
 }  // namespace
 

@@ -18,7 +18,7 @@
 
 namespace {
 
-using tamsu::bench::Least;
+using tamsu::bench::SingleTimedRuns;
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kQuietBefore = std::chrono::milliseconds(6);  // > 4.01 ms, the gap at 9600 baud
@@ -48,11 +48,8 @@ void BM_ReadRegisterRoundTrip(benchmark::State& state) {
 BENCHMARK(BM_ReadRegisterRoundTrip)
     ->Arg(1)
     ->Arg(0)
-    ->Iterations(1)
     ->Repetitions(40)
-    ->ReportAggregatesOnly(true)->ComputeStatistics("min", Least)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
+    ->Apply(SingleTimedRuns);
 
 // The same read by libmodbus, for comparison.
 void BM_LibmodbusReadRoundTrip(benchmark::State& state) {
@@ -80,11 +77,8 @@ void BM_LibmodbusReadRoundTrip(benchmark::State& state) {
   modbus_free(ctx);
 }
 BENCHMARK(BM_LibmodbusReadRoundTrip)
-    ->Iterations(1)
     ->Repetitions(40)
-    ->ReportAggregatesOnly(true)->ComputeStatistics("min", Least)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
+    ->Apply(SingleTimedRuns);
 
 }  // namespace
 

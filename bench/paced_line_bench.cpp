@@ -18,7 +18,7 @@
 
 namespace {
 
-using tamsu::bench::Least;
+using tamsu::bench::SingleTimedRuns;
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::duration;
@@ -80,10 +80,8 @@ void Measure(benchmark::State& state, const uint16_t* regs, size_t count) {
 void BM_PacedOneRegisterRead(benchmark::State& state) { Measure(state, kThreeAxisPoll, 1); }
 void BM_PacedThreeAxisPoll(benchmark::State& state) { Measure(state, kThreeAxisPoll, std::size(kThreeAxisPoll)); }
 
-BENCHMARK(BM_PacedOneRegisterRead)->Arg(1)->Arg(0)->Iterations(1)->Repetitions(20)->ReportAggregatesOnly(true)->ComputeStatistics("min", Least)
-    ->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PacedThreeAxisPoll)->Arg(1)->Arg(0)->Iterations(1)->Repetitions(10)->ReportAggregatesOnly(true)->ComputeStatistics("min", Least)
-    ->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PacedOneRegisterRead)->Arg(1)->Arg(0)->Repetitions(20)->Apply(SingleTimedRuns);
+BENCHMARK(BM_PacedThreeAxisPoll)->Arg(1)->Arg(0)->Repetitions(10)->Apply(SingleTimedRuns);
 
 }  // namespace
 

@@ -45,7 +45,7 @@ namespace {
 using namespace tamsu;
 using Clock = std::chrono::steady_clock;
 
-using tamsu::bench::Least;
+using tamsu::bench::SingleTimedRuns;
 using tamsu::bench::Most;
 
 struct SilentSink : MessageSink {
@@ -146,12 +146,9 @@ BENCHMARK(BM_WindowStall)
     ->Arg(kBlockPoll)
     ->Arg(kAddressSet)
     ->Arg(kIdle)
-    ->Iterations(1)
     ->Repetitions(3)
     // The least disturbed run is what the tool does; the worst, what a loaded machine adds.
-    ->ReportAggregatesOnly(true)->ComputeStatistics("min", Least)->ComputeStatistics("max", Most)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
+    ->Apply(SingleTimedRuns)->ComputeStatistics("max", Most);
 
 // The band's "Inquire" pressed while a silent three-axis poll waits for its first reply: how
 // long until its own request goes out.
@@ -174,11 +171,8 @@ void BM_PressDuringSilentPoll(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_PressDuringSilentPoll)
-    ->Iterations(1)
     ->Repetitions(5)
-    ->ReportAggregatesOnly(true)->ComputeStatistics("min", Least)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
+    ->Apply(SingleTimedRuns);
 
 // A page's "Inquire" of one register, from the click to the field filled by the window, with
 // the read on the line's thread; by silence alone (as the direct round trip's 30 ms figure)
@@ -214,11 +208,8 @@ void BM_InquireThroughTheLineThread(benchmark::State& state) {
 BENCHMARK(BM_InquireThroughTheLineThread)
     ->Arg(1)
     ->Arg(0)
-    ->Iterations(1)
     ->Repetitions(40)
-    ->ReportAggregatesOnly(true)->ComputeStatistics("min", Least)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
+    ->Apply(SingleTimedRuns);
 
 }  // namespace
 

@@ -15,9 +15,8 @@ using test::Make;
 using test::PageOnSim;
 using test::Read;
 using test::Request;
+using test::Warning;
 using test::Write;
-
-Box Warning(const char* text) { return {text, "Warning", MessageIcon::Exclamation}; }
 Request WriteTwo(int reg) { return {0x10, reg, 2}; }
 // What the simulated device holds in a register and the next.
 std::pair<int, int> Pair(PageOnSim& t, uint16_t reg) {
