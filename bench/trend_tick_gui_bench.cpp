@@ -24,19 +24,12 @@
 #include <memory>
 #include <string>
 
-#include "app/categories.h"
-#include "view/category_host.h"
-#include "app/main_window.h"
 #include "app/trend_window.h"
-#include "sim/simulator.h"
+#include "bench/window_on_sim.h"
 
 namespace {
 
 using namespace tamsu;
-
-struct SilentSink : MessageSink {
-  void ShowMessage(const std::string&, const std::string&, MessageIcon) override {}
-};
 
 // Counts the chart's repaints, to show that the open trend really draws every tick.
 struct PaintCounter : QObject {
@@ -47,35 +40,15 @@ struct PaintCounter : QObject {
   }
 };
 
-// The application as it runs: the main window on a simulated multi-gas transmitter, MG11
-// shown and its "Real Time" ticked. The window's own timer is stopped: the benchmark ticks.
+// The application as it runs, MG11 shown and its "Real Time" ticked.
 class Application {
  public:
-  Application() : context_{link_, sink_, line_} {
-    sim::SimulatorOptions options;
-    options.profile = "Mg11Page";
-    options.device = {.address = 1, .baud = 9600, .protocol = sim::Protocol::Modbus};
-    simulator_ = std::make_unique<sim::TransmitterSimulator>(options);
-    std::string error;
-    if (!simulator_->Start(&error)) {
-      std::fprintf(stderr, "simulator: %s\n", error.c_str());
-      std::exit(1);
-    }
-    link_.ReopenPort(simulator_->PortPath(), 9600);
-    link_.CurrentAddress = 1;
-    window_ = std::make_unique<MainWindow>(context_);
-    window_->findChild<QTimer*>(QStringLiteral("timer5"))->stop();
-    auto* tabs = window_->findChild<QTabWidget*>(QStringLiteral("1008"), Qt::FindDirectChildrenOnly);
-    tabs->setCurrentIndex(kGas);
-    auto* gas = qobject_cast<CategoryHost*>(window_->Categories().Page(kGas));
-    for (int i = 0; i < gas->Count(); ++i)
-      if (gas->Tabs()->tabText(i) == QLatin1String("MG11")) gas->SetCurrentIndex(i);
-    page_ = window_->Categories().VisiblePage(kGas);
-    page_->RealTimeCheckBox()->click();
-    window_->Trend()->findChild<QWidget*>(QStringLiteral("trendChart"))->installEventFilter(&paints_);
+  Application() {
+    page_ = app_.Show(kGas, QStringLiteral("MG11"));
+    window_.Trend()->findChild<QWidget*>(QStringLiteral("trendChart"))->installEventFilter(&paints_);
     // Ticks a second apart, as timer 5 gives them, however fast the benchmark runs them.
     now_ = QDateTime::currentMSecsSinceEpoch();
-    window_->Trend()->SetClock([this] { return now_; });
+    window_.Trend()->SetClock([this] { return now_; });
   }
 
   // One tick; its wall time in seconds.
@@ -83,8 +56,8 @@ class Application {
     QElapsedTimer timer;
     timer.start();
     now_ += 1000;
-    window_->Categories().RealTimeDispatch(kGas);
-    line_.WaitIdle();  // the poll runs on the line's thread; its reports come back here
+    app_.Tick();
+    app_.Line().WaitIdle();  // the poll runs on the line's thread; its reports come back here
     // What the tick posted (a zero timer, then the repaint it asks for) runs now.
     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
     return static_cast<double>(timer.nsecsElapsed()) * 1e-9;
@@ -93,12 +66,12 @@ class Application {
   // Open on `minutes` in the view asked for, with an hour already recorded.
   void OpenTrend(int minutes, bool stacked) {
     Tick();
-    TrendWindow* trend = window_->Trend();
+    TrendWindow* trend = window_.Trend();
     for (int i = 0; i < 3600; ++i) trend->Sample(now_ + i * 1000);
     now_ += 3600 * 1000;
     trend->SetSpanMinutes(minutes);
     trend->SetStacked(stacked);
-    window_->ShowTrend();
+    window_.ShowTrend();
     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
   }
 
@@ -108,12 +81,8 @@ class Application {
 
  private:
   static constexpr int kGas = 3;
-  Link link_;
-  SilentSink sink_;
-  LineThread line_{sink_};
-  AppContext context_;
-  std::unique_ptr<sim::TransmitterSimulator> simulator_;
-  std::unique_ptr<MainWindow> window_;
+  bench::WindowOnSim app_{"Mg11Page"};
+  MainWindow& window_ = app_.Window();
   DevicePage* page_ = nullptr;
   PaintCounter paints_;
   int64_t now_ = 0;

@@ -31,80 +31,31 @@
 #include <thread>
 #include <vector>
 
-#include "app/categories.h"
-#include "app/main_window.h"
 #include "bench/immediate_peer.h"
 #include "bench/statistics.h"
-#include "sim/simulator.h"
+#include "bench/window_on_sim.h"
 #include "tests/support/window_lateness.h"
-#include "view/category_host.h"
-#include "view/device_page.h"
 
 namespace {
 
 using namespace tamsu;
 using Clock = std::chrono::steady_clock;
 
-using tamsu::bench::SingleTimedRuns;
 using tamsu::bench::Most;
+using tamsu::bench::SilentSink;
+using tamsu::bench::SingleTimedRuns;
 
-struct SilentSink : MessageSink {
-  void ShowMessage(const std::string&, const std::string&, MessageIcon) override {}
-};
-
-// The application on a simulated transmitter at address 1 that answers nothing, its port open
-// and selected; the benchmark ticks, not timer 5.
-class SilentApplication {
+// The application on a simulated transmitter that answers nothing, its port selected.
+class SilentApplication : public bench::WindowOnSim {
  public:
-  explicit SilentApplication(const std::string& profile) : context_{link_, sink_, line_} {
-    sim::SimulatorOptions options;
-    options.profile = profile;
-    options.device = {.address = 1, .baud = 9600, .protocol = sim::Protocol::Modbus};
-    options.publish = true;
-    simulator_ = std::make_unique<sim::TransmitterSimulator>(options);
-    std::string error;
-    if (!simulator_->Start(&error)) {
-      std::fprintf(stderr, "simulator: %s\n", error.c_str());
-      std::exit(1);
-    }
-    simulator_->AddFault({.kind = sim::FaultKind::Silence, .count = sim::kAlways});
-    link_.ReopenPort(simulator_->PortPath(), 9600);
-    link_.CurrentAddress = 1;
-    window_ = std::make_unique<MainWindow>(context_);
-    window_->findChild<QTimer*>(QStringLiteral("timer5"))->stop();
-    auto* list = window_->findChild<QComboBox*>(QStringLiteral("1000"), Qt::FindDirectChildrenOnly);
-    list->setCurrentIndex(list->findData(QString::fromStdString(simulator_->PortPath())));
+  explicit SilentApplication(const std::string& profile) : WindowOnSim(profile, true) {
+    Sim().AddFault({.kind = sim::FaultKind::Silence, .count = sim::kAlways});
   }
-
-  DevicePage* Show(int category, const QString& tab) {
-    Tabs()->setCurrentIndex(category);
-    if (auto* host = qobject_cast<CategoryHost*>(window_->Categories().Page(category)))
-      for (int i = 0; i < host->Count(); ++i)
-        if (host->Tabs()->tabText(i) == tab) host->SetCurrentIndex(i);
-    DevicePage* page = window_->Categories().VisiblePage(category);
-    if (!page->RealTimeTicked()) page->RealTimeCheckBox()->click();
-    return page;
-  }
-  void Tick() { window_->Categories().RealTimeDispatch(Tabs()->currentIndex()); }
   // Runs the window's events until the transmitter has heard `n` requests in all.
   void Heard(size_t n) {
-    while (simulator_->RequestLog().size() < n) QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    while (Sim().RequestLog().size() < n) QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
   }
-  void Idle() { line_.WaitIdle(60000); }
-
-  MainWindow& Window() { return *window_; }
-  sim::TransmitterSimulator& Sim() { return *simulator_; }
-  LineThread& Line() { return line_; }
-
- private:
-  QTabWidget* Tabs() { return window_->findChild<QTabWidget*>(QStringLiteral("1008"), Qt::FindDirectChildrenOnly); }
-
-  Link link_;
-  SilentSink sink_;
-  LineThread line_{sink_};
-  AppContext context_;
-  std::unique_ptr<sim::TransmitterSimulator> simulator_;
-  std::unique_ptr<MainWindow> window_;
+  void Idle() { Line().WaitIdle(60000); }
 };
 
 enum Case { kThreeAxisPoll, kScan, kBlockPoll, kAddressSet, kIdle };
