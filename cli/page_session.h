@@ -73,6 +73,9 @@ class PageSession {
   std::string Shown(const FieldInfo& field) const;
 
  private:
+  // A UsageError when the number typed for `field` is one its write cannot carry: out of range,
+  // finer than the device keeps, or a value the page refuses.
+  void CheckFits(const FieldInfo& field) const;
   // Presses the field's "Set up" or "Inquire"; whether the field was written or read, and the
   // boxes' words.
   bool Press(Session& session, const FieldInfo& field, bool write, std::string* said);
