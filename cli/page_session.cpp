@@ -142,6 +142,10 @@ std::string PageSession::Shown(const FieldInfo& field) const {
   return Trim(inputs_.Text(field.id));
 }
 
+std::vector<FieldReading> PageSession::Readings() const {
+  return model_.Readings(inputs_, runner_ ? runner_->States() : FieldStates{});
+}
+
 std::vector<Setting> PageSession::Prepare(const std::vector<std::pair<std::string, std::string>>& assignments) {
   std::vector<Setting> settings;
   for (const auto& [caption, value] : assignments) {

@@ -71,6 +71,9 @@ class PageSession {
   bool Write(Session& session, const FieldInfo& field, std::string* said);
   // What the field shows now: its text, or a list's entry chosen.
   std::string Shown(const FieldInfo& field) const;
+  // Every field as the window's record sees it: its text and the outcome and time of the
+  // exchange that last filled it (the runner's own).
+  std::vector<FieldReading> Readings() const;
 
  private:
   // A UsageError when the number typed for `field` is one its write cannot carry: out of range,
