@@ -61,6 +61,9 @@ class PageSession {
   // What each shows now (the typed value where it cannot be read).
   std::vector<std::string> ReadBack(Session& session, const std::vector<Setting>& settings);
 
+  // Fields the last Prepare found a "Set up" writes besides the settings (read first).
+  const std::vector<FieldInfo>& Alongside() const { return alongside_; }
+
   // The runner on the line, made at the first use.
   PageRunner& Runner(Session& session);
   OutcomeOutput& Output() { return output_; }
