@@ -92,7 +92,7 @@ void PageSession::Give(const std::string& caption, const std::string& value) {
 void PageSession::CheckFits(const FieldInfo& field) const {
   const Row* row = model_.RowOfEdit(field.id);
   const std::optional<double> number = ShownNumber(inputs_.Text(field.id));
-  const std::optional<ValueSpan> span = row ? model_.SpanFor(inputs_, *row) : std::nullopt;
+  const std::optional<WriteRange> span = row ? model_.WriteRangeFor(inputs_, *row) : std::nullopt;
   if (!span || !number) return;
   const std::string what = page_.name + " " + field.caption + ": " + Trim(inputs_.Text(field.id));
   if (!span->Holds(*number)) throw UsageError(what + " is out of range " + span->Text());

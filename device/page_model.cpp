@@ -217,16 +217,16 @@ const Representation* PageModel::PolledAs(const PageInputs& inputs, int edit) co
   return nullptr;
 }
 
-std::optional<ValueSpan> PageModel::SpanFor(const PageInputs& inputs, const Row& row) const {
+std::optional<WriteRange> PageModel::WriteRangeFor(const PageInputs& inputs, const Row& row) const {
   const WriteOp op = WriteFor(inputs, row);
   const ReadOp read = ReadFor(inputs, row);
   const Representation* shown = read ? &read.shown : nullptr;
   switch (op.kind) {
-    case WriteOp::Int: return SpanOf(WriteWidth::Unsigned16, 1, shown);
+    case WriteOp::Int: return WriteRangeOf(WriteWidth::Unsigned16, 1, shown);
     case WriteOp::Scaled:
-    case WriteOp::Pair: return SpanOf(WriteWidth::Word, op.multiplier, shown);
-    case WriteOp::Scaled32: return SpanOf(WriteWidth::Wide, op.multiplier, shown);
-    case WriteOp::Float: return SpanOf(WriteWidth::Single, 1, shown);
+    case WriteOp::Pair: return WriteRangeOf(WriteWidth::Word, op.multiplier, shown);
+    case WriteOp::Scaled32: return WriteRangeOf(WriteWidth::Wide, op.multiplier, shown);
+    case WriteOp::Float: return WriteRangeOf(WriteWidth::Single, 1, shown);
     default: return std::nullopt;
   }
 }
@@ -235,7 +235,7 @@ std::optional<std::pair<std::string, std::string>> PageModel::RefusedSetUp(int b
   for (size_t i = 0; i < d_.rows.size(); ++i) {
     const Row& row = d_.rows[i];
     if (row.setup != button || row.edit == 0 || !row.choices.empty()) continue;
-    const std::optional<ValueSpan> span = SpanFor(inputs, row);
+    const std::optional<WriteRange> span = WriteRangeFor(inputs, row);
     const std::string text = inputs.Text(row.edit);
     const std::optional<double> typed = TypedNumber(text);
     if (!span || !typed || span->Holds(*typed)) continue;

@@ -339,7 +339,7 @@ class PageModel {
   std::vector<int> Blanked(const PageInputs& inputs, int selector) const;
 
   // What the row's write can carry now; none when it writes no typed number (a command, a list).
-  std::optional<ValueSpan> SpanFor(const PageInputs& inputs, const Row& row) const;
+  std::optional<WriteRange> WriteRangeFor(const PageInputs& inputs, const Row& row) const;
   // Before a "Set up" sends anything: the first of its rows whose typed number the write would
   // wrap, as a box in the row's own words (caption) with a text naming the field, the value and
   // what the field holds. None when every number fits, or a text is no number at all (that

@@ -53,25 +53,25 @@ std::string Shortest(double value) {
 }
 }  // namespace
 
-bool ValueSpan::Holds(double typed) const {
+bool WriteRange::Holds(double typed) const {
   if (!std::isfinite(typed)) return false;
   if (multiplier == 0) return std::fabs(typed) <= std::numeric_limits<float>::max();
   const double sent = TruncateProduct(typed * multiplier);
   return sent >= least && sent <= greatest;
 }
 
-bool ValueSpan::Whole(double typed) const {
+bool WriteRange::Whole(double typed) const {
   if (multiplier == 0 || !std::isfinite(typed)) return true;
   const double product = typed * multiplier;
   return std::fabs(product - std::nearbyint(product)) <= std::max(1.0, std::fabs(product)) * 1e-9;
 }
 
-std::string ValueSpan::Text() const {
+std::string WriteRange::Text() const {
   if (multiplier == 0) return Shortest(-std::numeric_limits<float>::max()) + " to " + Shortest(std::numeric_limits<float>::max());
   return Shortest(least / multiplier) + " to " + Shortest(greatest / multiplier);
 }
 
-ValueSpan SpanOf(WriteWidth width, int multiplier, const Representation* shown) {
+WriteRange WriteRangeOf(WriteWidth width, int multiplier, const Representation* shown) {
   using Kind = Representation::Kind;
   const bool isSigned = shown && shown->kind == Kind::Signed;
   const bool isUnsigned = shown && (shown->kind == Kind::Unsigned || shown->kind == Kind::Unsigned32);

@@ -37,7 +37,7 @@ std::string Present(const Representation& shown, uint32_t value);
 // What a field write can carry without wrapping: the register values it may send (truncated
 // typed value times the multiplier), or any finite single. A value outside is refused before
 // anything is sent, so a limit never lands on the device as its low 16 bits.
-struct ValueSpan {
+struct WriteRange {
   double least = 0, greatest = 0;  // register values
   int multiplier = 1;              // typed value x multiplier is sent; 0: a single, sent as typed
 
@@ -52,6 +52,6 @@ struct ValueSpan {
 enum class WriteWidth : uint8_t { Unsigned16, Word, Wide, Single };
 // The span of a write of `width` whose field reads back as `shown` (null: it is never read), so
 // a limit read as signed may be written as signed, one read as unsigned only as unsigned.
-ValueSpan SpanOf(WriteWidth width, int multiplier, const Representation* shown);
+WriteRange WriteRangeOf(WriteWidth width, int multiplier, const Representation* shown);
 
 }  // namespace tamsu
