@@ -268,6 +268,8 @@ int RunProvision(const Options& options, Io& io) {
       throw UsageError(planFile + ":" + std::to_string(row.line) + ": " + error.what());
     }
   }
+  // A record that cannot be kept is found out before the first transmitter moves, not after.
+  if (options.record && !options.dryRun) AppendRecord(*options.record, {});
   const auto recorded = options.record ? RecordedRows(*options.record) : std::map<size_t, std::set<std::string>>{};
   auto at = [&](size_t i) { return "row " + std::to_string(i + 1) + " (" + planFile + " line " + std::to_string(rows[i].line) + ")"; };
   static constexpr char kChanged[] = "changed since the record was written there: not provisioned (give the row a line of its own, or use a new record)";
