@@ -64,7 +64,8 @@ bool OnlyMine(const struct stat& st, const std::string& path, std::string* why, 
     char mode[8];
     std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
     *why = std::string("can be written by other users (mode ") + mode + ")";
-    *fix = "make it private (chmod go-w " + path + ") and check what is in it";
+    *fix = std::string("make it private (chmod ") + (S_ISDIR(st.st_mode) ? "700 " : "go-w ") + path +
+           ") and check what is in it";
     return false;
   }
   return true;
