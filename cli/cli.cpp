@@ -60,15 +60,18 @@ const std::vector<Command>& Commands() {
        "f32; 32-bit types take two registers, high word first. COUNT counts values of TYPE. A write\n"
        "sends one register (function 06) or more, up to 123 (function 16).\n",
        {"as"}, true, RunRaw},
-      {"provision", "provision PLAN.csv --record RECORD.csv [--auto]",
+      {"provision", "provision PLAN.csv --record RECORD.csv [--auto] [--dry-run]",
        "commission a batch of transmitters, one plan row each",
        "PLAN.csv has one row per transmitter: page,address,baud, then FIELD=VALUE cells; a first\n"
        "line page,address,baud may name the columns, lines starting with # are comments. For each\n"
        "row: wait for the next transmitter (Enter, or with --auto rescan every --interval seconds\n"
        "until another one answers), scan, write the settings, then the address and the rate, rescan\n"
        "to confirm, read every setting back, and append the record lines. A failure stops with the\n"
-       "row, the field and the reason; running again with the same record skips the rows done.\n",
-       {"record", "auto", "interval"}, true, RunProvision},
+       "row, the field and the reason; running again with the same record skips the rows done (the\n"
+       "record keeps each row's plan line and a hash of its text; a row changed since is reported, not\n"
+       "provisioned). At the end a summary counts every row. --dry-run checks the plan and prints the\n"
+       "exchanges each row would make, opening nothing.\n",
+       {"record", "auto", "interval", "dry-run"}, true, RunProvision},
   };
   return commands;
 }

@@ -50,24 +50,26 @@ std::string Decode(const std::string& type, const uint16_t* words) {
   return std::string(text, end);
 }
 
-void Encode(const std::string& type, const std::string& text, std::vector<uint16_t>& words) {
+// `reg`: the register the value goes to, which a refusal names with the range of its type.
+void Encode(const std::string& type, const std::string& text, uint16_t reg, std::vector<uint16_t>& words) {
+  const std::string what = "register " + Hex(reg) + " (" + type + ")";
   uint32_t wide = 0;
   if (type == "u16") {
-    words.push_back(static_cast<uint16_t>(ParseInteger(text, 0, 65535, "value")));
+    words.push_back(static_cast<uint16_t>(ParseInteger(text, 0, 65535, what)));
     return;
   }
   if (type == "s16") {
-    words.push_back(static_cast<uint16_t>(ParseInteger(text, -32768, 32767, "value")));
+    words.push_back(static_cast<uint16_t>(ParseInteger(text, -32768, 32767, what)));
     return;
   }
   if (type == "u32") {
-    wide = static_cast<uint32_t>(ParseInteger(text, 0, 4294967295L, "value"));
+    wide = static_cast<uint32_t>(ParseInteger(text, 0, 4294967295L, what));
   } else if (type == "s32") {
-    wide = static_cast<uint32_t>(ParseInteger(text, -2147483648L, 2147483647L, "value"));
+    wide = static_cast<uint32_t>(ParseInteger(text, -2147483648L, 2147483647L, what));
   } else {
-    const double number = ParseNumber(text, "value");
+    const double number = ParseNumber(text, what);
     if (std::fabs(number) > std::numeric_limits<float>::max())
-      throw UsageError("value " + text + " does not fit a 32-bit float");
+      throw UsageError(what + " must be within a 32-bit float's range, not '" + text + "'");
     const float value = static_cast<float>(number);
     std::memcpy(&wide, &value, sizeof wide);
   }
@@ -173,7 +175,8 @@ int RunRaw(const Options& options, Io& io) {
     }
   } else {
     std::vector<uint16_t> words;
-    for (size_t i = 2; i < options.words.size(); ++i) Encode(type, options.words[i], words);
+    for (size_t i = 2; i < options.words.size(); ++i)
+      Encode(type, options.words[i], static_cast<uint16_t>(reg + words.size()), words);
     if (words.empty() || words.size() > kMaxWriteMany)
       throw UsageError("raw write sends one register (function 06) or up to " + std::to_string(kMaxWriteMany) +
                        " (function 16)");

@@ -18,6 +18,7 @@ const std::map<std::string, Takes, std::less<>>& Known() {
       {"address", Takes::Value},  {"baud", Takes::Value},      {"format", Takes::Value},
       {"as", Takes::Value},       {"interval", Takes::Value},  {"count", Takes::Value},
       {"record", Takes::Value},   {"auto", Takes::Nothing},    {"timing", Takes::Nothing},
+      {"dry-run", Takes::Nothing},
   };
   return known;
 }
@@ -56,6 +57,8 @@ void Apply(Options& options, const std::string& name, const std::string& value) 
     options.timing = true;
   } else if (name == "auto") {
     options.autoNext = true;
+  } else if (name == "dry-run") {
+    options.dryRun = true;
   }
 }
 

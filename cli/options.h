@@ -39,6 +39,7 @@ struct Options {
   std::optional<long> count;          // poll
   std::optional<std::string> record;  // provision
   bool autoNext = false;              // provision
+  bool dryRun = false;                // provision: check and tell, open nothing
 
   std::vector<std::string> given;  // the long names of the options given, for the command's check
 };

@@ -1,11 +1,13 @@
 #include "cli/page_session.h"
 
+#include <charconv>
 #include <cmath>
 #include <set>
 
 #include "cli/options.h"
 #include "cli/output.h"
 #include "device/field_text.h"
+#include "modbus/number_text.h"
 #include "pages/catalogue.h"
 
 namespace tamsu::cli {
@@ -76,8 +78,33 @@ void PageSession::Give(const std::string& caption, const std::string& value) {
     return;
   }
   // The window would write a typo as 0; a script gets an error instead.
-  if (!ShownNumber(value)) throw UsageError(page_.name + " " + field.caption + ": '" + value + "' is not a number");
-  inputs_.texts[field.id] = Trim(value);
+  const std::optional<double> number = ShownNumber(value);
+  if (!number) throw UsageError(page_.name + " " + field.caption + ": '" + value + "' is not a number");
+  // The write converts only the first 19 characters: a longer text goes in as its shortest form.
+  std::string text = Trim(value);
+  if (text.size() > 19) {
+    char shortest[40];
+    text.assign(shortest, static_cast<size_t>(std::to_chars(shortest, shortest + sizeof shortest, *number).ptr - shortest));
+  }
+  inputs_.texts[field.id] = text;
+}
+
+void PageSession::CheckFits(const FieldInfo& field) const {
+  const Row* row = model_.RowOfEdit(field.id);
+  const std::optional<double> number = ShownNumber(inputs_.Text(field.id));
+  const std::optional<WriteRange> span = row ? model_.WriteRangeFor(inputs_, *row) : std::nullopt;
+  if (!span || !number) return;
+  const std::string what = page_.name + " " + field.caption + ": " + Trim(inputs_.Text(field.id));
+  if (!span->Holds(*number)) throw UsageError(what + " is out of range " + span->Text());
+  if (!span->Whole(*number)) {
+    char step[40];
+    const char* end = std::to_chars(step, step + sizeof step, 1.0 / span->multiplier).ptr;
+    throw UsageError(what + " has more decimals than the field keeps (steps of " + std::string(step, static_cast<size_t>(end - step)) + ")");
+  }
+  const WriteOp op = model_.WriteFor(inputs_, *row);
+  if ((op.refuse == WriteOp::Refuse::Zero && *number == 0) ||
+      (op.refuse == WriteOp::Refuse::ZeroLow16 && Low16(*number * op.multiplier) == 0))
+    throw UsageError(page_.name + " " + field.caption + ": " + kEmptyInputText);
 }
 
 PageRunner& PageSession::Runner(Session& session) {
@@ -115,6 +142,10 @@ std::string PageSession::Shown(const FieldInfo& field) const {
   return Trim(inputs_.Text(field.id));
 }
 
+std::vector<FieldReading> PageSession::Readings() const {
+  return model_.Readings(inputs_, runner_ ? runner_->States() : FieldStates{});
+}
+
 std::vector<Setting> PageSession::Prepare(const std::vector<std::pair<std::string, std::string>>& assignments) {
   std::vector<Setting> settings;
   for (const auto& [caption, value] : assignments) {
@@ -124,6 +155,8 @@ std::vector<Setting> PageSession::Prepare(const std::vector<std::pair<std::strin
     if (!field.settable) throw UsageError(page_.name + " " + field.caption + " cannot be set");
     settings.push_back({field, Shown(field)});
   }
+  // Once every selector is chosen: it decides how a field is written.
+  for (const Setting& setting : settings) CheckFits(setting.field);
   std::set<int> given;
   for (const Setting& setting : settings) given.insert(setting.field.id);
   alongside_.clear();

@@ -61,6 +61,9 @@ class PageSession {
   // What each shows now (the typed value where it cannot be read).
   std::vector<std::string> ReadBack(Session& session, const std::vector<Setting>& settings);
 
+  // Fields the last Prepare found a "Set up" writes besides the settings (read first).
+  const std::vector<FieldInfo>& Alongside() const { return alongside_; }
+
   // The runner on the line, made at the first use.
   PageRunner& Runner(Session& session);
   OutcomeOutput& Output() { return output_; }
@@ -71,8 +74,14 @@ class PageSession {
   bool Write(Session& session, const FieldInfo& field, std::string* said);
   // What the field shows now: its text, or a list's entry chosen.
   std::string Shown(const FieldInfo& field) const;
+  // Every field as the window's record sees it: its text and the outcome and time of the
+  // exchange that last filled it (the runner's own).
+  std::vector<FieldReading> Readings() const;
 
  private:
+  // A UsageError when the number typed for `field` is one its write cannot carry: out of range,
+  // finer than the device keeps, or a value the page refuses.
+  void CheckFits(const FieldInfo& field) const;
   // Presses the field's "Set up" or "Inquire"; whether the field was written or read, and the
   // boxes' words.
   bool Press(Session& session, const FieldInfo& field, bool write, std::string* said);

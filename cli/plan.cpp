@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -14,6 +16,7 @@
 #include "cli/options.h"
 #include "cli/output.h"
 #include "device/field_text.h"
+#include "serial/port_directory.h"
 
 namespace tamsu::cli {
 
@@ -21,13 +24,14 @@ namespace {
 
 constexpr char kBom[] = "\xEF\xBB\xBF";
 
-// The file's whole text, refusing what is not a regular file (a FIFO would hang the run).
+// The file's whole text, refusing what is not a regular file (a FIFO would hang the run). A
+// file that cannot be read is a failure of the file, not of the command line.
 std::string ReadText(const std::string& path, const char* what) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) throw UsageError(std::string(what) + " " + path + ": " + std::strerror(errno));
-  if (!S_ISREG(st.st_mode)) throw UsageError(std::string(what) + " " + path + ": not a regular file");
+  if (::stat(path.c_str(), &st) != 0) throw Failure(std::string(what) + " " + path + ": " + std::strerror(errno));
+  if (!S_ISREG(st.st_mode)) throw Failure(std::string(what) + " " + path + ": not a regular file");
   std::ifstream file(path, std::ios::binary);
-  if (!file) throw UsageError(std::string(what) + " " + path + ": cannot be read");
+  if (!file) throw Failure(std::string(what) + " " + path + ": cannot be read");
   std::ostringstream text;
   text << file.rdbuf();
   return text.str();
@@ -77,33 +81,77 @@ std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
   return records;
 }
 
+namespace {
+
+bool Blank(char c) { return c == ' ' || c == '\t'; }
+
+// One row's cells by RFC 4180: a cell is plain (no quote in it) or quoted whole, where a doubled
+// quote stands for one and commas are text. Blanks around a cell are no part of it. Empty when
+// the row is sound, else what is wrong.
+std::string SplitRow(std::string_view line, std::vector<std::string>& cells) {
+  static constexpr char kQuoting[] =
+      "unbalanced quote (a cell with a quote or a comma in it is quoted whole, its quotes doubled)";
+  size_t i = 0;
+  for (;;) {
+    while (i < line.size() && Blank(line[i])) ++i;
+    std::string cell;
+    if (i < line.size() && line[i] == '"') {
+      for (++i;; ++i) {
+        if (i >= line.size()) return kQuoting;
+        if (line[i] != '"') cell += line[i];
+        else if (i + 1 < line.size() && line[i + 1] == '"') cell += line[i++];
+        else break;
+      }
+      ++i;
+      while (i < line.size() && Blank(line[i])) ++i;
+      if (i < line.size() && line[i] != ',') return kQuoting;
+    } else {
+      while (i < line.size() && line[i] != ',') {
+        if (line[i] == '"') return kQuoting;
+        cell += line[i++];
+      }
+    }
+    cells.push_back(Trim(cell));
+    if (i >= line.size()) return {};
+    ++i;  // the comma
+  }
+}
+
+// FNV-1a, 64 bits, in hexadecimal: the same text always gives the same identity.
+std::string ContentHash(std::string_view text) {
+  uint64_t hash = 0xcbf29ce484222325ULL;
+  for (unsigned char c : text) {
+    hash ^= c;
+    hash *= 0x100000001b3ULL;
+  }
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+  return hex;
+}
+
+}  // namespace
+
 std::vector<PlanRow> ParsePlan(const std::string& text, const std::string& fileName) {
   std::vector<PlanRow> rows;
-  // Lines are counted over the raw text, so a message points where an editor shows the row.
+  const std::string_view all = std::string_view(text).substr(text.compare(0, 3, kBom) == 0 ? 3 : 0);
   size_t lineNo = 0;
-  std::istringstream lines(text.compare(0, 3, kBom) == 0 ? text.substr(3) : text);
-  std::string line;
   bool first = true;
-  while (std::getline(lines, line)) {
+  for (size_t start = 0; start < all.size();) {
+    size_t end = all.find('\n', start);
+    if (end == std::string_view::npos) end = all.size();
+    std::string_view line = all.substr(start, end - start);
+    start = end + 1;
     ++lineNo;
-    // A quoted cell may hold a line break: take lines until the quotes balance.
-    size_t quotes = std::count(line.begin(), line.end(), '"');
-    while (quotes % 2 && lines) {
-      std::string more;
-      if (!std::getline(lines, more)) break;
-      ++lineNo;
-      line += "\n" + more;
-      quotes += std::count(more.begin(), more.end(), '"');
-    }
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     const std::string at = fileName + ":" + std::to_string(lineNo) + ": ";
+    // A comment is a whole line, whatever it holds: its quotes are no cell's.
     const std::string trimmed = Trim(line);
-    if (trimmed.empty() || trimmed == "\r" || trimmed[0] == '#') continue;
-    const auto records = ParseCsv(line);
-    if (records.empty()) continue;
-    std::vector<std::string> cells = records.front();
-    for (std::string& cell : cells) cell = Trim(cell);
+    if (trimmed.empty() || trimmed[0] == '#') continue;
+    std::vector<std::string> cells;
+    if (const std::string fault = SplitRow(line, cells); !fault.empty()) throw UsageError(at + fault);
     while (!cells.empty() && cells.back().empty()) cells.pop_back();
-    if (first && !cells.empty() && Lower(cells[0]) == "page") {
+    if (cells.empty()) continue;
+    if (first && Lower(cells[0]) == "page") {
       first = false;
       if (cells.size() < 3 || Lower(cells[1]) != "address" || Lower(cells[2]) != "baud")
         throw UsageError(at + "the header must begin page,address,baud");
@@ -113,6 +161,7 @@ std::vector<PlanRow> ParsePlan(const std::string& text, const std::string& fileN
     if (cells.size() < 3) throw UsageError(at + "a row needs page, address and baud; this one has " + std::to_string(cells.size()) + (cells.size() == 1 ? " column" : " columns"));
     PlanRow row;
     row.line = lineNo;
+    row.identity = std::to_string(lineNo) + ":" + ContentHash(line);
     row.page = cells[0];
     if (row.page.empty()) throw UsageError(at + "the page is missing");
     try {
@@ -137,19 +186,32 @@ std::vector<PlanRow> ParsePlan(const std::string& text, const std::string& fileN
 
 std::vector<PlanRow> ReadPlan(const std::string& path) { return ParsePlan(ReadText(path, "plan"), path); }
 
+std::string ProvisionRecordHeader() { return std::string(kRecordHeader) + ",Plan line"; }
+
+namespace {
+
+// The record, opened only when nobody else can have put or changed it.
+int OpenRecord(const std::string& path, bool append) {
+  std::string problem;
+  const int fd = OpenPrivateFile(path, append, &problem);
+  if (fd < 0 && !problem.empty()) throw Failure("record " + path + ": " + problem);
+  return fd;
+}
+
+}  // namespace
+
 void AppendRecord(const std::string& path, const std::vector<RecordLine>& lines) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (fd < 0) throw Failure("record " + path + ": " + std::strerror(errno));
+  const int fd = OpenRecord(path, true);
   struct stat st {};
   std::string text;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (::fstat(fd, &st) != 0) {
     ::close(fd);
-    throw Failure("record " + path + ": not a regular file");
+    throw Failure("record " + path + ": " + std::strerror(errno));
   }
-  if (st.st_size == 0) text = std::string(kBom) + kRecordHeader + "\r\n";
+  if (st.st_size == 0) text = std::string(kBom) + ProvisionRecordHeader() + "\r\n";
   for (const RecordLine& l : lines) {
     for (const std::string* cell : {&l.when, &l.port, &l.address, &l.baud, &l.page}) text += RecordCell(*cell) + ',';
-    text += RecordFieldCells(l.field) + "\r\n";
+    text += RecordFieldCells(l.field) + ',' + RecordCell(l.planLine) + "\r\n";
   }
   size_t written = 0;
   while (written < text.size()) {
@@ -167,14 +229,38 @@ void AppendRecord(const std::string& path, const std::vector<RecordLine>& lines)
   if (!synced || !closed) throw Failure("record " + path + ": " + std::strerror(errno));
 }
 
-std::set<std::tuple<std::string, std::string, std::string>> RecordedDevices(const std::string& path) {
-  std::set<std::tuple<std::string, std::string, std::string>> devices;
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) return devices;
-  const auto records = ParseCsv(ReadText(path, "record"));
-  for (size_t i = 1; i < records.size(); ++i)
-    if (records[i].size() >= 5) devices.emplace(records[i][4], records[i][2], records[i][3]);
-  return devices;
+std::map<size_t, std::set<std::string>> RecordedRows(const std::string& path) {
+  std::map<size_t, std::set<std::string>> rows;
+  const int fd = OpenRecord(path, false);
+  if (fd < 0) return rows;
+  std::string text;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const std::string why = std::strerror(errno);
+      ::close(fd);
+      throw Failure("record " + path + ": " + why);
+    }
+    if (n == 0) break;
+    text.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  const auto records = ParseCsv(text);
+  if (records.empty()) return rows;
+  const auto header = ParseCsv(ProvisionRecordHeader()).front();
+  if (records.front() != header)
+    throw Failure("record " + path + ": not a provisioning record (its first line is not " + ProvisionRecordHeader() +
+                  "); give a new file");
+  for (size_t i = 1; i < records.size(); ++i) {
+    if (records[i].size() != header.size()) continue;
+    const std::string& identity = records[i].back();
+    const size_t colon = identity.find(':');
+    if (colon == std::string::npos) continue;
+    rows[std::strtoul(identity.c_str(), nullptr, 10)].insert(identity.substr(colon + 1));
+  }
+  return rows;
 }
 
 }  // namespace tamsu::cli

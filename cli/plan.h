@@ -4,9 +4,9 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <map>
 #include <set>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -20,29 +20,39 @@ std::vector<std::vector<std::string>> ParseCsv(const std::string& text);
 
 struct PlanRow {
   size_t line = 0;   // in the plan file, for messages
+  std::string identity;  // "LINE:HASH": the line and a hash of its whole text, as the record keeps it
   std::string page;  // class name ("TemHumPage")
   int address = 0;   // the new slave address
   uint32_t baud = 0; // the new rate
   std::vector<std::pair<std::string, std::string>> settings;  // field caption, value as typed
 };
 
-// "page,address,baud[,FIELD=VALUE...]" per row; an optional header line naming those columns;
-// lines starting with "#" are comments. Any fault is a UsageError "FILE:LINE: reason".
+// "page,address,baud[,FIELD=VALUE...]" per row, one row a line; an optional header line naming
+// those columns; lines starting with "#" are comments, whatever they hold. Cells as RFC 4180
+// has them: a quoted cell may hold commas and doubled quotes; a quote anywhere else, or one left
+// open, is an error. Any fault is a UsageError "FILE:LINE: reason".
 std::vector<PlanRow> ParsePlan(const std::string& text, const std::string& fileName);
 std::vector<PlanRow> ReadPlan(const std::string& path);
 
-// One line of the window's commissioning record: where and when, and one field.
+// One line of the window's commissioning record: where and when, and one field; then the plan
+// row it was provisioned from.
 struct RecordLine {
   std::string when, port, address, baud, page;
   FieldReading field;
+  std::string planLine;  // PlanRow::identity
 };
 
+// The record's header: the window's, and the plan row of each line.
+std::string ProvisionRecordHeader();
+
 // Appends the lines in one write and syncs them to the disk; a new or empty file gets the
-// byte-order mark and the header first. Never follows a symbolic link. A Failure on error.
+// byte-order mark and the header first. Only a file of this user's that nobody else can
+// change or replace (OpenPrivateFile); a Failure saying why and what fixes it otherwise.
 void AppendRecord(const std::string& path, const std::vector<RecordLine>& lines);
 
-// (page, slave address, baud rate) of every transmitter the record holds lines of; empty when
-// the file does not exist.
-std::set<std::tuple<std::string, std::string, std::string>> RecordedDevices(const std::string& path);
+// The plan rows the record holds: for each plan line, the hashes of the texts recorded there.
+// Empty when the file does not exist; a Failure for a record that is not to be trusted or is
+// not a provisioning record.
+std::map<size_t, std::set<std::string>> RecordedRows(const std::string& path);
 
 }  // namespace tamsu::cli

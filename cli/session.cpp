@@ -35,7 +35,13 @@ std::string ModeName(ConfigMode mode) {
 const std::string& Session::Path() {
   if (!path_.empty()) return path_;
   if (options_.port) {
-    path_ = ResolvePort(*options_.port);
+    // A port that is missing, busy or not ours to open is a failure of the port, not of the
+    // command line.
+    try {
+      path_ = ResolvePort(*options_.port);
+    } catch (const UsageError& error) {
+      throw Failure(error.what());
+    }
   } else {
     // As the window does: the first port of the list.
     for (const PortEntry& entry : ListPorts())
@@ -43,7 +49,7 @@ const std::string& Session::Path() {
         path_ = entry.path;
         break;
       }
-    if (path_.empty()) throw UsageError("no serial port found; name one with --port");
+    if (path_.empty()) throw Failure("no serial port found; connect one or name it with --port");
   }
   return path_;
 }

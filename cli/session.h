@@ -68,8 +68,8 @@ class Session {
   explicit Session(const Options& options);
   ~Session();
 
-  // Resolves --port (first listed port when none is given) without opening it; a UsageError
-  // when it names nothing usable.
+  // Resolves --port (first listed port when none is given) without opening it; a Failure when
+  // it names nothing usable (missing, busy, not permitted).
   const std::string& Path();
   // Opens the line at --address and --baud when both are given; otherwise runs "Test Baud
   // Rate" and takes what it finds for what is not given. `scan`: always run the scan (the

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <strings.h>
 
+#include "modbus/number_text.h"
+
 namespace tamsu {
 
 namespace {
@@ -213,6 +215,39 @@ const Representation* PageModel::PolledAs(const PageInputs& inputs, int edit) co
       if (also == edit) return &shown;
   }
   return nullptr;
+}
+
+std::optional<WriteRange> PageModel::WriteRangeFor(const PageInputs& inputs, const Row& row) const {
+  const WriteOp op = WriteFor(inputs, row);
+  const ReadOp read = ReadFor(inputs, row);
+  const Representation* shown = read ? &read.shown : nullptr;
+  switch (op.kind) {
+    case WriteOp::Int: return WriteRangeOf(WriteWidth::Unsigned16, 1, shown);
+    case WriteOp::Scaled:
+    case WriteOp::Pair: return WriteRangeOf(WriteWidth::Word, op.multiplier, shown);
+    case WriteOp::Scaled32: return WriteRangeOf(WriteWidth::Wide, op.multiplier, shown);
+    case WriteOp::Float: return WriteRangeOf(WriteWidth::Single, 1, shown);
+    default: return std::nullopt;
+  }
+}
+
+std::optional<std::pair<std::string, std::string>> PageModel::RefusedSetUp(int button, const PageInputs& inputs) const {
+  for (size_t i = 0; i < d_.rows.size(); ++i) {
+    const Row& row = d_.rows[i];
+    if (row.setup != button || row.edit == 0 || !row.choices.empty()) continue;
+    const std::optional<WriteRange> span = WriteRangeFor(inputs, row);
+    const std::string text = inputs.Text(row.edit);
+    const std::optional<double> typed = TypedNumber(text);
+    if (!span || !typed || span->Holds(*typed)) continue;
+    std::string name = RowName(i);
+    if (name.empty()) name = d_.name;
+    std::string shownText = text.substr(0, 19);
+    while (!shownText.empty() && IsSpace(shownText.back())) shownText.pop_back();
+    while (!shownText.empty() && IsSpace(shownText.front())) shownText.erase(shownText.begin());
+    return std::pair{std::string(WriteFor(inputs, row).messages->failure.caption),
+                     name + ": " + shownText + " is out of range.\nIt can be " + span->Text() + "; nothing was sent."};
+  }
+  return std::nullopt;
 }
 
 std::vector<std::pair<int, bool>> PageModel::EnabledStates(const PageInputs& inputs) const {

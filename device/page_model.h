@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -336,6 +337,14 @@ class PageModel {
   std::vector<std::pair<int, bool>> EnabledStates(const PageInputs& inputs) const;
   // The fields choosing an entry of `selector` blanks now.
   std::vector<int> Blanked(const PageInputs& inputs, int selector) const;
+
+  // What the row's write can carry now; none when it writes no typed number (a command, a list).
+  std::optional<WriteRange> WriteRangeFor(const PageInputs& inputs, const Row& row) const;
+  // Before a "Set up" sends anything: the first of its rows whose typed number the write would
+  // wrap, as a box in the row's own words (caption) with a text naming the field, the value and
+  // what the field holds. None when every number fits, or a text is no number at all (that
+  // keeps its own rule).
+  std::optional<std::pair<std::string, std::string>> RefusedSetUp(int button, const PageInputs& inputs) const;
 
   // Every visible field, in the order the page shows them: its selectors, then its rows.
   std::vector<FieldReading> Readings(const PageInputs& inputs, const FieldStates& states) const;

@@ -30,7 +30,9 @@ bool ReadDigits(std::string_view s, size_t i, uint64_t limit, uint64_t& value) {
 
 }  // namespace
 
-double TextToDouble(std::string_view text) {
+double TextToDouble(std::string_view text) { return TypedNumber(text).value_or(0.0); }
+
+std::optional<double> TypedNumber(std::string_view text) {
   const std::string_view s = text.substr(0, 19);
   size_t i = SkipBlanks(s, 0);
   bool negative = false;
@@ -43,7 +45,7 @@ double TextToDouble(std::string_view text) {
     ++i;
     while (i < s.size() && IsDigit(s[i])) ++i, ++fracDigits;
   }
-  if (intDigits + fracDigits == 0) return 0.0;
+  if (intDigits + fracDigits == 0) return std::nullopt;
   const size_t mantissaEnd = i;
 
   // An exponent counts only with at least one digit; "2e" is the number 2.
@@ -97,12 +99,17 @@ int32_t DialogInt(std::string_view text) {
   return negative ? static_cast<int32_t>(-static_cast<int64_t>(value)) : static_cast<int32_t>(value);
 }
 
+double TruncateProduct(double product) {
+  const double nearest = std::nearbyint(product);
+  return std::fabs(product - nearest) <= std::fabs(nearest) * 1e-12 ? nearest : std::trunc(product);
+}
+
 uint16_t Low16(double value) { return static_cast<uint16_t>(Low32(value) & 0xFFFF); }
 
 uint32_t Low32(double value) {
   if (!std::isfinite(value)) return 0;
   // fmod is exact, so the low bits of any integer-valued double survive unchanged.
-  double r = std::fmod(std::trunc(value), 4294967296.0);
+  double r = std::fmod(TruncateProduct(value), 4294967296.0);
   if (r < 0) r += 4294967296.0;
   return static_cast<uint32_t>(r);
 }

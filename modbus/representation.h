@@ -34,4 +34,24 @@ struct Representation {
 // The text of a value read with Words() registers (for two, the high word in the upper half).
 std::string Present(const Representation& shown, uint32_t value);
 
+// What a field write can carry without wrapping: the register values it may send (truncated
+// typed value times the multiplier), or any finite single. A value outside is refused before
+// anything is sent, so a limit never lands on the device as its low 16 bits.
+struct WriteRange {
+  double least = 0, greatest = 0;  // register values
+  int multiplier = 1;              // typed value x multiplier is sent; 0: a single, sent as typed
+
+  // The value as the write converts it lands within the span.
+  bool Holds(double typed) const;
+  // The device keeps the value whole: nothing beyond its last step is cut off.
+  bool Whole(double typed) const;
+  // "-3276.8 to 3276.7", in the field's units.
+  std::string Text() const;
+};
+// How a field write's registers take a typed value.
+enum class WriteWidth : uint8_t { Unsigned16, Word, Wide, Single };
+// The span of a write of `width` whose field reads back as `shown` (null: it is never read), so
+// a limit read as signed may be written as signed, one read as unsigned only as unsigned.
+WriteRange WriteRangeOf(WriteWidth width, int multiplier, const Representation* shown);
+
 }  // namespace tamsu

@@ -52,6 +52,25 @@ std::string Refused(const std::string& dir, const std::string& level, const std:
   return "refusing the port directory " + dir + ": " + level + " " + why + "; " + fix;
 }
 
+// Whether only this user can have put or changed what `st` describes: owned by this user and
+// writable by no one else. Otherwise why not, with `path` in the fix.
+bool OnlyMine(const struct stat& st, const std::string& path, std::string* why, std::string* fix) {
+  if (st.st_uid != ::geteuid()) {
+    *why = "belongs to another user (uid " + std::to_string(st.st_uid) + ")";
+    *fix = "remove it (as that user or root)";
+    return false;
+  }
+  if (st.st_mode & (S_IWGRP | S_IWOTH)) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    *why = std::string("can be written by other users (mode ") + mode + ")";
+    *fix = std::string("make it private (chmod ") + (S_ISDIR(st.st_mode) ? "700 " : "go-w ") + path +
+           ") and check what is in it";
+    return false;
+  }
+  return true;
+}
+
 // Says each refusal once: the port list is rebuilt on every drop-down.
 void SayOnce(const std::string& problem) {
   static std::mutex mutex;
@@ -115,20 +134,55 @@ int OpenPortDirectory(const std::string& base, const std::string& dir, bool crea
       return fail("cannot open " + level + ": " + ErrorText(error));
     }
     std::string why, fix;
-    if (st.st_uid != ::geteuid()) {
-      why = "belongs to another user (uid " + std::to_string(st.st_uid) + ")";
-      fix = "remove it (as that user or root), or set XDG_RUNTIME_DIR to a private directory of yours";
-    } else if (st.st_mode & (S_IWGRP | S_IWOTH)) {
-      char mode[8];
-      std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
-      why = std::string("can be written by other users (mode ") + mode + ")";
-      fix = "make it private (chmod 700 " + level + ") and check what is in it";
-    }
-    if (!why.empty()) {
+    if (!OnlyMine(st, level, &why, &fix)) {
+      if (st.st_uid != ::geteuid()) fix += ", or set XDG_RUNTIME_DIR to a private directory of yours";
       ::close(fd);
       return fail(Refused(dir, level, why, fix));
     }
   }
+  return fd;
+}
+
+int OpenPrivateFile(const std::string& path, bool append, std::string* problem) {
+  auto fail = [&](std::string why) {
+    if (problem) *problem = std::move(why);
+    return -1;
+  };
+  if (problem) problem->clear();
+  const size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (name.empty()) return fail(path + " names a directory, not a file");
+  // The file is opened from the directory's own descriptor, so what was checked is what is used.
+  const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd < 0) return fail("cannot open the directory " + dir + ": " + ErrorText(errno));
+  struct stat st {};
+  std::string why, fix;
+  if (::fstat(dirFd, &st) != 0 || !OnlyMine(st, dir, &why, &fix)) {
+    ::close(dirFd);
+    if (why.empty()) return fail("cannot open the directory " + dir + ": " + ErrorText(errno));
+    return fail("refusing " + path + ": its directory " + dir + " " + why +
+                ", so another user could replace the file; keep it in a directory of your own that only you can write");
+  }
+  const int flags = (append ? O_WRONLY | O_APPEND | O_CREAT : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  const int fd = ::openat(dirFd, name.c_str(), flags, 0644);
+  const int openError = errno;
+  ::close(dirFd);
+  if (fd < 0) {
+    if (openError == ENOENT && !append) return -1;
+    if (openError == ELOOP) return fail("refusing " + path + ": it is a symbolic link; give the file itself");
+    return fail("cannot open " + path + ": " + ErrorText(openError));
+  }
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return fail("refusing " + path + ": not a regular file");
+  }
+  if (!OnlyMine(st, path, &why, &fix)) {
+    ::close(fd);
+    return fail("refusing " + path + ": it " + why + "; " + fix + ", or give a file of your own");
+  }
+  // Appends and reads wait for the disk as usual.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return fd;
 }
 

@@ -21,6 +21,14 @@ std::string RuntimePortBase();
 // left empty when the directory does not exist (and was not to be created).
 int OpenPortDirectory(const std::string& base, const std::string& dir, bool create, std::string* problem);
 
+// Opens a file of this user's (a commissioning record), for reading, or for appending when
+// `append` (created, mode 0644, when missing), once nobody else can have put or changed it: a
+// regular file, not a link, owned by this user and writable by no one else, in a directory that
+// is the same (the port directory's rules, so no one can swap the file under it). Returns the
+// descriptor, or -1: with `problem` saying why the file is refused and what fixes it, or empty
+// when it does not exist (and was not to be created).
+int OpenPrivateFile(const std::string& path, bool append, std::string* problem);
+
 enum class PortStatus { Available, Missing, Busy, NoPermission };
 
 struct PortProbe {

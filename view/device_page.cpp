@@ -336,6 +336,9 @@ void DevicePage::BuildRow(size_t index, QSet<int>& ids) {
     widgets->setup = button(row.setup, Q(row.setupText));
     grid->addWidget(widgets->setup, line, row.edit == 0 && row.inquire == 0 ? kEditColumn : kSetupColumn);
     connect(widgets->setup, &QPushButton::clicked, this, [this, id = row.setup] {
+      // A number the register cannot hold would land as its low bits: said here, nothing sent.
+      if (const auto refused = model_.RefusedSetUp(id, Inputs()))
+        return context_.messages.ShowMessage(refused->second, refused->first, MessageIcon::Exclamation);
       Post(Doing("Writing", id, false), LineWorker::Kind::User,
            [id](PageRunner& runner, const PageInputs& inputs) { runner.SetUp(id, inputs); }, false);
     });

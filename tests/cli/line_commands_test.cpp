@@ -1,6 +1,10 @@
 // The subcommands without pages, in-process against the simulator: the scan, the connection
 // band's address and rate in each configuration mode, raw transactions of every type, and bad
 // command lines refused before anything is sent.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include "tests/cli/cli_support.h"
 
 namespace tamsu {
@@ -114,8 +118,6 @@ TEST(CliBadInput, RefusedWithOneLineAndNothingSent) {
       {"raw", "read", "0x1G", "--port", port},
       {"raw", "read", "1", "--as", "u64", "--port", port},
       {"raw", "read", "1", "--port", port, "--address", "1,5"},
-      {"scan", "--port", "/dev/tamsu-no-such-port"},
-      {"scan", "--port", "no-such-port-name"},
       {"scan", "--port", port, "--count", "3"},
       {"scan", "--port", port, "--format", "xml"},
       {"scan", "--port"},
@@ -136,6 +138,35 @@ TEST(CliBadInput, RefusedWithOneLineAndNothingSent) {
   EXPECT_EQ(device.Requests(), 0u);
   EXPECT_EQ(RunCli({"address", "0", "--port", port}).err, "tamsu-cli: Address Cannot be 0\n");
   EXPECT_EQ(RunCli({"baud", "19200", "--port", port}).err, "tamsu-cli: Baudrate Error\n");
+}
+
+TEST(CliExitStatus, OneForThePortTheTransmitterOrAFileTwoOnlyForTheCommandLine) {
+  test::OwnRuntimeDirectory();
+  Simulated device(Transmitter("TemHumPage"));
+  const std::string port = device.Port();
+  const std::vector<std::string> read = {"read", "TemHumPage", "Temperature", "--port", port, "--address", "1", "--baud", "9600"};
+  EXPECT_EQ(RunCli(read).status, 0);
+  auto failed = [](const std::vector<std::string>& args) {
+    const auto result = RunCli(args);
+    EXPECT_EQ(result.status, 1) << result.err;
+    return result.err;
+  };
+  EXPECT_EQ(failed({"scan", "--port", "/dev/tamsu-no-such-port"}), "tamsu-cli: no such port: /dev/tamsu-no-such-port\n");
+  EXPECT_EQ(failed({"scan", "--port", "no-such-port-name"}), "tamsu-cli: no such port: no-such-port-name\n");
+  EXPECT_EQ(failed({"provision", "/nonexistent/plan.csv", "--record", "/nonexistent/record.csv"}),
+            "tamsu-cli: plan /nonexistent/plan.csv: No such file or directory\n");
+  {
+    // Another program holds the port.
+    const int holder = open(port.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(failed(read), "tamsu-cli: port " + port + " is busy: another program holds it\n");
+    close(holder);
+  }
+  EXPECT_EQ(device.Requests(), 1u);
+  device.simulator.AddFault({.kind = sim::FaultKind::Exception, .count = sim::kAlways});
+  EXPECT_NE(failed(read).find("Temperature: "), std::string::npos);
+  EXPECT_EQ(RunCli({"read", "TemHumPage", "--bogus"}).status, 2);
 }
 
 TEST(CliHelp, EveryCommandHasItsHelp) {

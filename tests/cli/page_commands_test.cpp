@@ -3,6 +3,9 @@
 // read back; a read-back that differs is an error; polls as JSON Lines; bad input refused
 // before anything is sent.
 #include <algorithm>
+#include <chrono>
+#include <sstream>
+#include <thread>
 
 #include "tests/cli/cli_support.h"
 
@@ -48,7 +51,7 @@ TEST(CliPages, ClimateScaledAndSignedFieldsAndStatus) {
   auto status = On(leak, {"read", "WaterLeakPage", "--format", "json"});
   EXPECT_EQ(status.status, 0) << status.err;
   EXPECT_NE(status.out.find("{\"field\":\"Status\",\"value\":\""), std::string::npos) << status.out;
-  EXPECT_EQ(status.out.find("\"value\":\"\""), std::string::npos) << status.out;
+  EXPECT_EQ(status.out.find("\"value\":null"), std::string::npos) << status.out;
 }
 
 TEST(CliPages, GasSelectorAndWholeNumberLimits) {
@@ -112,28 +115,89 @@ TEST(CliPages, MotionScaledReadsSinglesAndChoices) {
   EXPECT_EQ(tilt.simulator.GetRegister(0x0052), 102);
 }
 
-TEST(CliPages, ReadBackThatDiffersIsAnError) {
-  // 7000.0 scaled by ten does not fit sixteen bits: the device holds 446.4, and says so.
+TEST(CliPages, ValuesTheFieldCannotHoldAreRefusedBeforeTheLineOpens) {
+  // Written, 6553.7 would land as 65537's low 16 bits (0.1), 4000 as -2553.6.
   Simulated board(Transmitter("TemHumKanbanPage"));
-  auto set = On(board, {"set", "TemHumKanbanPage", "Tem Upper=7000"});
-  EXPECT_EQ(set.status, 1);
-  EXPECT_EQ(set.err, "tamsu-cli: Tem Upper: wrote 7000, read back 446.4\n");
+  const std::pair<std::vector<std::string>, std::string> refused[] = {
+      {{"set", "TemHumKanbanPage", "Tem Upper=6553.7"}, "TemHumKanbanPage Tem Upper: 6553.7 is out of range -3276.8 to 3276.7"},
+      {{"set", "TemHumKanbanPage", "Tem Upper=4000"}, "TemHumKanbanPage Tem Upper: 4000 is out of range -3276.8 to 3276.7"},
+      {{"set", "TemHumKanbanPage", "Tem Upper=30.55"}, "TemHumKanbanPage Tem Upper: 30.55 has more decimals than the field keeps (steps of 0.1)"},
+      {{"raw", "write", "0x30", "1", "70000"}, "register 0x0031 (u16) must be 0 to 65535, not '70000'"},
+      {{"raw", "write", "0x30", "0x8000", "--as", "s16"}, "register 0x0030 (s16) must be -32768 to 32767, not '0x8000'"},
+  };
+  for (const auto& [args, message] : refused) {
+    const CliResult result = On(board, args);
+    EXPECT_EQ(result.status, 2) << message;
+    EXPECT_EQ(result.err, "tamsu-cli: " + message + "\n");
+  }
+  EXPECT_EQ(board.Requests(), 0u);
+  // At the edge of the range, and a product a hair below a whole number (2.3 x 100 is 230).
+  EXPECT_EQ(SetAndRead(board, "TemHumKanbanPage", "Tem Upper", "-3276.8"), "-3276.8");
+  Simulated ph(Transmitter("PhPage"));
+  EXPECT_EQ(On(ph, {"set", "PhPage", "PH Calibration point one=2.3"}).status, 0);
+  EXPECT_EQ(ph.simulator.GetRegister(0x0121), 230);
+}
+
+// The first of a poll's ticks is answered, the rest are refused (an exception reply fails at once).
+CliResult PollWithSilenceAfterTick1(const std::string& profile, const std::string& format, size_t perTick) {
+  Simulated device(Transmitter(profile));
+  std::thread silence([&] {
+    while (device.Requests() < perTick) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    device.simulator.AddFault({.kind = sim::FaultKind::Exception, .count = sim::kAlways});
+  });
+  CliResult poll = On(device, {"poll", profile, "--count", "3", "--interval", "0.2", "--format", format});
+  silence.join();
+  return poll;
+}
+
+TEST(CliPages, FailedReadsAreSaidInEveryFormatAndExitOne) {
+  // A page that empties its fields and one that keeps the old text: neither passes it off as read.
+  for (const auto& [page, first] : {std::pair<std::string, std::string>{"TemHumPage", "Temperature"},
+                                    {"DustTesterPage", "TSP"}}) {
+    SCOPED_TRACE(page);
+    const size_t fields = page == "TemHumPage" ? 2 : 3;
+    const CliResult json = PollWithSilenceAfterTick1(page, "json", fields);
+    EXPECT_EQ(json.status, 1);
+    std::istringstream lines(json.out);
+    std::string tick1, tick2, tick3;
+    std::getline(lines, tick1), std::getline(lines, tick2), std::getline(lines, tick3);
+    EXPECT_NE(tick1.find("{\"field\":\"" + first + "\",\"value\":"), std::string::npos) << tick1;
+    EXPECT_EQ(tick1.find("\"value\":\""), std::string::npos) << tick1;  // numbers, not strings
+    EXPECT_NE(tick1.find("\"status\":\"read\",\"time\":\"20"), std::string::npos) << tick1;
+    EXPECT_NE(tick3.find("{\"field\":\"" + first + "\",\"value\":null,"), std::string::npos) << tick3;
+    EXPECT_NE(tick3.find("\"status\":\"read failed\""), std::string::npos) << tick3;
+    EXPECT_NE(json.err.find("tamsu-cli: tick 3: " + first + " read failed"), std::string::npos) << json.err;
+
+    const CliResult csv = PollWithSilenceAfterTick1(page, "csv", fields);
+    EXPECT_EQ(csv.status, 1);
+    EXPECT_EQ(csv.out.rfind("tick,field,value,unit,status,time\n1," + first + ",", 0), 0u) << csv.out;
+    EXPECT_NE(csv.out.find("\n3," + first + ",,"), std::string::npos) << csv.out;
+    EXPECT_NE(csv.out.find(",read failed,"), std::string::npos) << csv.out;
+
+    const CliResult text = PollWithSilenceAfterTick1(page, "text", fields);
+    EXPECT_EQ(text.status, 1);
+    EXPECT_EQ(std::count(text.out.begin(), text.out.end(), '\n'), 3) << text.out;
+    EXPECT_NE(text.out.substr(text.out.rfind('\n', text.out.size() - 2)).find("  read failed"), std::string::npos) << text.out;
+  }
+  // A read exits 1 too, naming the field.
+  Simulated silent(Transmitter("TemHumPage"));
+  silent.simulator.AddFault({.kind = sim::FaultKind::Silence, .count = sim::kAlways});
+  const CliResult read = On(silent, {"read", "TemHumPage", "Temperature", "--format", "json"});
+  EXPECT_EQ(read.status, 1);
+  EXPECT_NE(read.out.find("\"value\":null,\"unit\":\"\xE2\x84\x83\",\"status\":\"read failed\""), std::string::npos) << read.out;
+  EXPECT_EQ(read.err.rfind("tamsu-cli: Temperature: ", 0), 0u) << read.err;
 }
 
 TEST(CliPages, PollAsJsonLines) {
   Simulated device(Transmitter("TemHumPage"));
-  auto poll = On(device, {"poll", "TemHumPage", "--count", "3", "--interval", "0.1", "--format", "json"});
+  device.simulator.SetRegister(0x0001, static_cast<uint16_t>(-52));
+  auto poll = On(device, {"poll", "TemHumPage", "--count", "2", "--interval", "0.1", "--format", "json"});
   EXPECT_EQ(poll.status, 0) << poll.err;
-  EXPECT_EQ(std::count(poll.out.begin(), poll.out.end(), '\n'), 3);
-  size_t at = 0;
-  for (int line = 0; line < 3; ++line) {
-    const size_t end = poll.out.find('\n', at);
-    const std::string object = poll.out.substr(at, end - at);
-    EXPECT_EQ(object.front(), '{');
-    EXPECT_NE(object.find("\"Temperature (\xE2\x84\x83)\":\""), std::string::npos) << object;
-    EXPECT_NE(object.find("\"Humidity (%RH)\":\""), std::string::npos) << object;
-    at = end + 1;
-  }
+  EXPECT_EQ(std::count(poll.out.begin(), poll.out.end(), '\n'), 2);
+  EXPECT_EQ(poll.out.rfind("{\"tick\":1,\"time\":\"", 0), 0u) << poll.out;
+  EXPECT_NE(poll.out.find(",\"fields\":[{\"field\":\"Temperature\",\"value\":-5.2,\"unit\":\"\xE2\x84\x83\",\"status\":\"read\",\"time\":\""),
+            std::string::npos) << poll.out;
+  EXPECT_NE(poll.out.find("\n{\"tick\":2,"), std::string::npos);
 }
 
 TEST(CliPages, ListingOfCategoriesAndFields) {

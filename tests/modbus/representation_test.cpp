@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
+#include <string>
+
+#include "modbus/number_text.h"
 
 namespace tamsu {
 namespace {
@@ -40,6 +44,43 @@ TEST(Representation, EveryKindAtItsEdges) {
   EXPECT_EQ(Representation{.kind = Kind::Float}.Words(), 2);
   EXPECT_FALSE(state.Numeric());
   EXPECT_TRUE(tenths.Numeric());
+}
+
+// Every register value a field can hold, typed as the page shows it, is taken and written as
+// that very value; one step past either end is refused, so nothing is written wrapped.
+TEST(WriteRange, EveryShownValueWrittenExactlyAndNothingPastTheEnds) {
+  const Representation signedTenths{.kind = Kind::Signed, .scale = 0.1, .decimals = 1};
+  const Representation unsignedHundredths{.kind = Kind::Unsigned, .scale = 0.01, .decimals = 2};
+  const Representation whole{};
+  const struct {
+    WriteWidth width;
+    int multiplier, decimals;
+    const Representation* shown;
+    long least, greatest;
+  } spans[] = {{WriteWidth::Word, 10, 1, &signedTenths, -32768, 32767},
+               {WriteWidth::Word, 100, 2, &unsignedHundredths, 0, 65535},
+               {WriteWidth::Word, 1000, 3, nullptr, -32768, 65535},
+               {WriteWidth::Unsigned16, 1, 0, &whole, 0, 65535},
+               {WriteWidth::Wide, 10, 1, nullptr, -2147483648L, 4294967295L}};
+  for (const auto& s : spans) {
+    const WriteRange span = WriteRangeOf(s.width, s.multiplier, s.shown);
+    SCOPED_TRACE(span.Text());
+    const long step = std::max(1L, (s.greatest - s.least) / 70000);
+    for (long raw = s.least; raw <= s.greatest; raw += step) {
+      const std::string typed = FormatScaled(static_cast<double>(raw) / s.multiplier, s.decimals);
+      const double number = TextToDouble(typed);
+      ASSERT_TRUE(span.Holds(number) && span.Whole(number)) << typed;
+      ASSERT_EQ(TruncateProduct(number * s.multiplier), static_cast<double>(raw)) << typed;
+    }
+    for (long raw : {s.least - 1, s.greatest + 1})
+      EXPECT_FALSE(span.Holds(TextToDouble(FormatScaled(static_cast<double>(raw) / s.multiplier, s.decimals)))) << raw;
+  }
+  EXPECT_EQ(WriteRangeOf(WriteWidth::Word, 10, &signedTenths).Text(), "-3276.8 to 3276.7");
+  EXPECT_FALSE(WriteRangeOf(WriteWidth::Word, 10, &signedTenths).Whole(30.55));
+  EXPECT_EQ(Low16(TextToDouble("2.3") * 100), 230);  // 229.99999999999997 once
+  const WriteRange single = WriteRangeOf(WriteWidth::Single, 1, nullptr);
+  EXPECT_TRUE(single.Holds(-3.4e38) && single.Whole(1.23456789));
+  EXPECT_FALSE(single.Holds(3.5e38));
 }
 
 }  // namespace

@@ -63,6 +63,25 @@ TEST(ClimatePages, WindDirectionNamedByLowByteKeepsTheLastAfterAFailedRead) {
   }
 }
 
+// A limit the register cannot hold is said in a box before anything is sent (it once landed as
+// its low 16 bits: 6553.7 as 0.1); a text that is no number keeps the page's own rule.
+TEST(ClimatePages, SetUpRefusesALimitTheRegisterCannotHold) {
+  PageOnSim t("TemHumKanbanPage", Make("TemHumKanbanPage"));
+  t.line.Sim().SetRegister(0x0030, 300);
+  t.Set(1408, "6553.7");
+  t.Click(1399);
+  EXPECT_EQ(t.line.TakeBoxes(), (std::vector<Box>{{"Tem Upper: 6553.7 is out of range.\nIt can be -3276.8 to 3276.7; nothing was sent.",
+                                                  "Warning", MessageIcon::Exclamation}}));
+  EXPECT_TRUE(t.line.TakeRequests().empty());
+  EXPECT_EQ(t.line.Sim().GetRegister(0x0030), 300);
+  t.Set(1408, "-3276.8");
+  t.Click(1399);
+  EXPECT_EQ(t.line.Sim().GetRegister(0x0030), 0x8000);
+  t.Set(1408, "warm");
+  t.Click(1399);
+  EXPECT_EQ(t.line.Sim().GetRegister(0x0030), 0);
+}
+
 // Each page's poll (the exact requests, into which fields) and its real-time box: ticked with
 // the port open it locks the buttons; with the port closed it unticks with the page's own
 // words and the poll empties the fields, silently but on the display board. The one page

@@ -66,8 +66,9 @@ TEST(WaterGauge, ReadsAndTheirTwoMessageFamilies) {
                                                   Warning("Serial port not open!"), Warning("Serial port not open!")}));
 }
 
-// Whole numbers truncated to their low 16 bits, the tilt angle as a single, lists by index;
-// nothing chosen sends nothing rather than 65535.
+// Whole numbers written as they are (a number the register cannot hold is said in a box and
+// not sent, never its low 16 bits), the tilt angle as a single, lists by index; nothing chosen
+// sends nothing rather than 65535.
 TEST(WaterGauge, Writes) {
   PageOnSim t("WaterGaugePage", Make("WaterGaugePage"));
   for (const char* text : {"abc", "70000", "-1", "12.7"}) {
@@ -79,10 +80,14 @@ TEST(WaterGauge, Writes) {
   t.Click(3241);
   t.Choose(3213, "Associated");
   t.Click(3253);
-  EXPECT_EQ(t.line.TakeRequests(), (std::vector<Request>{Write(0x65, 0), Write(0x65, 4464), Write(0x65, 0xFFFF),
-                                                         Write(0x65, 12), WriteTwo(0x6A), Write(0x6C, 1)}));
+  EXPECT_EQ(t.line.TakeRequests(), (std::vector<Request>{Write(0x65, 0), Write(0x65, 12), WriteTwo(0x6A), Write(0x6C, 1)}));
   EXPECT_EQ(Pair(t, 0x6A), std::make_pair(0x3FC0, 0x0000));
-  EXPECT_EQ(t.line.TakeBoxes(), std::vector<Box>(6, {"Write Successfully", "", MessageIcon::Information}));
+  const Box written{"Write Successfully", "", MessageIcon::Information};
+  auto outOfRange = [](const std::string& text) {
+    return Box{"Upper Limit: " + text + " is out of range.\nIt can be 0 to 65535; nothing was sent.", "Warning",
+               MessageIcon::Exclamation};
+  };
+  EXPECT_EQ(t.line.TakeBoxes(), (std::vector<Box>{written, outOfRange("70000"), outOfRange("-1"), written, written, written}));
 }
 
 // One request for three registers; an exception or a closed port empties the three fields.
@@ -122,18 +127,22 @@ TEST(PhPage, ReadsPollAndCalibration) {
   EXPECT_EQ(t.Text(3302), "21.5");
   EXPECT_EQ(t.line.TakeRequests(), (std::vector<Request>{Read(0), Read(0, 2)}));
 
-  for (const char* refused : {"0.001", "655.36", "abc"}) {
+  for (const char* refused : {"0.001", "abc"}) {
     t.Set(3303, refused);
     t.Click(3343);
     EXPECT_EQ(t.line.TakeBoxes(), std::vector<Box>{Warning("Input content cannot be empty")}) << refused;
   }
+  // 655.36 would be written as 0, 700 as 4464: said, not sent.
+  t.Set(3303, "655.36");
+  t.Click(3343);
+  EXPECT_EQ(t.line.TakeBoxes(), std::vector<Box>{Warning("PH Calibration point one: 655.36 is out of range.\nIt can be -327.68 to 655.35; nothing was sent.")});
   EXPECT_TRUE(t.line.TakeRequests().empty());
   t.Set(3303, "4.00");
   t.Click(3343);
   EXPECT_EQ(Pair(t, 0x120), std::make_pair(1, 400));
-  t.Set(3304, "700");
+  t.Set(3304, "7.00");
   t.Click(3344);
-  EXPECT_EQ(Pair(t, 0x120), std::make_pair(2, 4464));
+  EXPECT_EQ(Pair(t, 0x120), std::make_pair(2, 700));
   EXPECT_EQ(t.line.TakeBoxes(), std::vector<Box>(2, {"Write success", "", MessageIcon::Information}));
 
   t.line.GetLink().ClosePort();
