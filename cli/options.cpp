@@ -18,6 +18,8 @@ const std::map<std::string, Takes, std::less<>>& Known() {
       {"address", Takes::Value},  {"baud", Takes::Value},      {"format", Takes::Value},
       {"as", Takes::Value},       {"interval", Takes::Value},  {"count", Takes::Value},
       {"record", Takes::Value},   {"auto", Takes::Nothing},    {"timing", Takes::Nothing},
+      {"rates", Takes::Value},    {"from", Takes::Value},      {"to", Takes::Value},
+      {"wait", Takes::Value},
   };
   return known;
 }
@@ -56,6 +58,8 @@ void Apply(Options& options, const std::string& name, const std::string& value) 
     options.timing = true;
   } else if (name == "auto") {
     options.autoNext = true;
+  } else if (name == "rates" || name == "from" || name == "to" || name == "wait") {
+    (name == "rates" ? options.rates : name == "from" ? options.from : name == "to" ? options.to : options.wait) = value;
   }
 }
 

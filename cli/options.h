@@ -39,6 +39,8 @@ struct Options {
   std::optional<long> count;          // poll
   std::optional<std::string> record;  // provision
   bool autoNext = false;              // provision
+  // survey: as given, read and checked by the survey before the port opens
+  std::optional<std::string> rates, from, to, wait;
 
   std::vector<std::string> given;  // the long names of the options given, for the command's check
 };
