@@ -19,10 +19,10 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: tamsu-sim --profile NAME [--address N] [--baud B] [--protocol legacy|any255|any0|modbus]\n"
-    "       tamsu-sim --device PROFILE@ADDRESS[:BAUD[:PROTOCOL]]... [--protocol P] [options as above]\n"
     "                 [--fault KIND[:PARAM][@N|@always]]... [--mismatch garbage|silence] [--no-drift]\n"
     "                 [--pace] [--turnaround MS] [--frame-by-silence]\n"
     "                 [--port-dir DIR] [--link NAME] [--listen tcp:[HOST:]PORT] [-v|--verbose]\n"
+    "       tamsu-sim --device PROFILE@ADDRESS[:BAUD[:PROTOCOL]]... [the options above but --profile]\n"
     "       tamsu-sim --list-profiles\n"
     "--device, repeated, puts several transmitters on the line; --baud and --protocol are their\n"
     "defaults. Each answers its own address at its own rate; answers at once collide.\n"
