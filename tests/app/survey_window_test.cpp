@@ -3,6 +3,7 @@
 #include "app/survey_window.h"
 
 #include <QCheckBox>
+#include <cstdlib>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,16 +21,20 @@
 namespace tamsu {
 namespace {
 
+std::vector<sim::BusDevice> SmallBus() {
+  return {{"TemHumPage", {.address = 2, .baud = 9600}},
+          {"WindSpeedPage", {.address = 3, .baud = 4800}},
+          {"TemHumPage", {.address = 5, .baud = 9600}},
+          {"generic", {.address = 5, .baud = 9600}}};
+}
+
 struct BusWindow {
-  BusWindow() {
+  explicit BusWindow(std::vector<sim::BusDevice> devices = SmallBus()) {
     sim::SimulatorOptions options;
     options.publish = true;
     options.drift = false;
     options.mismatch = sim::Mismatch::Silence;
-    options.bus = {{"TemHumPage", {.address = 2, .baud = 9600}},
-                   {"WindSpeedPage", {.address = 3, .baud = 4800}},
-                   {"TemHumPage", {.address = 5, .baud = 9600}},
-                   {"generic", {.address = 5, .baud = 9600}}};
+    options.bus = std::move(devices);
     line = std::make_unique<test::SimulatedLine>(options, false);
     window = std::make_unique<MainWindow>(line->Context());
     auto* list = window->findChild<QComboBox*>("1000");
@@ -110,6 +115,27 @@ TEST(SurveyWindowTest, TheTableFillsAsFoundAConflictIsRedAndUseSetsTheBand) {
   EXPECT_EQ(table->rowCount(), 1);
   EXPECT_TRUE(bus.In<QLabel>(survey, "surveySummary")->text().startsWith("Stopped: "));
   EXPECT_TRUE(bus.In<QPushButton>(survey, "surveyStart")->isEnabled());
+}
+
+TEST(SurveyWindowTest, Screenshot) {
+  const char* out = std::getenv("TAMSU_SURVEY_SHOT");
+  if (!out) GTEST_SKIP() << "TAMSU_SURVEY_SHOT not set";
+  // Five transmitters at two rates, and two left at the factory address.
+  BusWindow bus({{"TemHumPage", {.address = 1, .baud = 9600}},
+                 {"WindSpeedPage", {.address = 1, .baud = 9600}},
+                 {"Illum20WPage", {.address = 4, .baud = 9600}},
+                 {"generic", {.address = 7, .baud = 9600, .protocol = sim::Protocol::Any255, .parity = 1}},
+                 {"WindDirectionPage", {.address = 9, .baud = 9600}},
+                 {"TemHumPage", {.address = 3, .baud = 4800}},
+                 {"WindSpeedPage", {.address = 12, .baud = 4800}}});
+  bus.line->Sim().SetRegisterOf(3, 0, 512);
+  SurveyWindow* survey = bus.Prepared(12);
+  QSignalSpy finished(survey, &SurveyWindow::Finished);
+  survey->Start();
+  ASSERT_TRUE(finished.wait(20000));
+  survey->Table()->selectRow(2);
+  QTest::qWait(50);
+  ASSERT_TRUE(survey->grab().save(QString::fromLocal8Bit(out)));
 }
 
 }  // namespace
