@@ -23,6 +23,13 @@ Milliseconds AddressCost(uint32_t baud, std::chrono::milliseconds wait) {
   return Milliseconds(kRequestBytes * 10 * 1000.0 / baud) + wait;
 }
 
+// The wait an exchange is given: the plan's, counted from the request's last byte on the wire
+// (the driver takes the request at once and sends it at the line's pace).
+std::chrono::milliseconds ReplyWait(const Link& link, std::chrono::milliseconds wait) {
+  const uint32_t baud = std::max<uint32_t>(link.Port.Settings().baudRate, 300);
+  return wait + std::chrono::milliseconds((kRequestBytes * 10 * 1000 + baud - 1) / baud);
+}
+
 }  // namespace
 
 std::string CheckSurveyPlan(const SurveyPlan& plan) {
@@ -66,7 +73,8 @@ bool Survey::Lost() const { return link_.HungUp() || link_.PortOpen.load() == 0;
 
 Survey::Answer Survey::Ask(int address) {
   const size_t length = BuildReadRequest(link_.TxFrame.data(), static_cast<uint8_t>(address), 0x0000, 1);
-  const size_t n = master_.Exchange(length, plan_.wait);
+  const auto wait = ReplyWait(link_, plan_.wait);
+  const size_t n = master_.Exchange(length, wait);
   if (n == 0) {
     // Nobody at this address is the usual case: the next one is asked at once.
     link_.ForgoLateReply();
@@ -87,7 +95,7 @@ Survey::Answer Survey::Ask(int address) {
   }
   // A second transmitter at the same address may answer just after the first one, whole: what
   // else arrives within the wait is a second answer.
-  const auto until = link_.LastRequest() + plan_.wait;
+  const auto until = link_.LastRequest() + wait;
   if (link_.WaitForFrame(until) || link_.Pump().Collecting()) answer.heard = Heard::Collision;
   return answer;
 }
@@ -125,7 +133,7 @@ std::optional<SurveyFinding> Survey::Probe(int address, uint32_t baud) {
 
 void Survey::Configure(SurveyFinding& finding) {
   const size_t length = BuildCommParamRead(link_.TxFrame.data(), static_cast<uint8_t>(finding.address));
-  const size_t n = master_.Exchange(length, plan_.wait);
+  const size_t n = master_.Exchange(length, ReplyWait(link_, plan_.wait));
   if (n == 0) {
     link_.ForgoLateReply();
     return;
