@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <string>
 #include <vector>
 
 #include "device/survey.h"
@@ -83,8 +84,10 @@ void BM_SurveyThreeRatesMemory(benchmark::State& state) {
   };
   size_t found = 0;
   if (!Sweep(state, {9600, 4800, 2400}, observer, found) || resident.empty()) return;
-  // From the start of the second rate's sweep (everything allocated once is in place) to the end.
-  state.counters["rss_kb"] = resident.back();
+  // Resident size as each rate's sweep begins, and at the end: after the first rate everything
+  // allocated once is in place, so what grows from there on is what a survey keeps growing.
+  for (size_t i = 0; i < resident.size(); ++i)
+    state.counters[i + 1 < resident.size() ? "rss_rate" + std::to_string(i + 1) + "_kb" : "rss_end_kb"] = resident[i];
   state.counters["rss_growth_kb"] = resident.size() > 1 ? resident.back() - resident[1] : 0;
 }
 

@@ -76,7 +76,8 @@ const std::vector<Command>& Commands() {
        "One line per transmitter as it is found; after each rate, a line with the rate and parity\n"
        "a transmitter is configured for, where its family tells. Answers that collide each time are\n"
        "reported, also on standard error, as several transmitters at one address. Exit status 0 when\n"
-       "the sweep ran, even with nothing found; 1 when the port failed (what was found is kept).\n",
+       "the sweep ran, even with nothing found; 1 when the port failed (what was found is kept).\n"
+       "Output: --format text (default), csv (a header, one row per event) or json (an object a line).\n",
        {"port", "rates", "from", "to", "wait"}, false, RunSurvey},
   };
   return commands;
