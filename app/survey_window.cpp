@@ -216,6 +216,11 @@ void SurveyWindow::Stop() {
   if (running_) running_->store(true);
 }
 
+void SurveyWindow::closeEvent(QCloseEvent* event) {
+  Stop();
+  QWidget::closeEvent(event);
+}
+
 void SurveyWindow::Progress(const SurveyProgress& p) {
   progress_->setValue(static_cast<int>(p.done));
   if (p.done >= p.total) return;

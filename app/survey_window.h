@@ -50,8 +50,11 @@ class SurveyWindow : public QWidget {
   // The survey ended, however it ended (tests, the screenshots).
   void Finished();
 
+ protected:
+  // Closing the window ends its survey, as Stop does.
+  void closeEvent(QCloseEvent* event) override;
+
  private:
-  struct Shared;
   void Found(const SurveyFinding& finding);
   void Configured(const SurveyFinding& finding);
   void Progress(const SurveyProgress& progress);

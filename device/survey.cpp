@@ -201,6 +201,9 @@ SurveyOutcome Survey::Run(const std::string& devicePath) {
       if (Lost()) return lost();
       if (findings_[i].configured && observer_.configured) observer_.configured(findings_[i]);
     }
+    // Through a raw TCP gateway the line runs at the gateway's own rate whatever is asked: a
+    // second sweep would report the same transmitters at rates they do not have.
+    if (!link_.Port.SetsLineRate()) break;
   }
   progress.done = progress.total;
   progress.left = {};

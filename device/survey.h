@@ -80,8 +80,9 @@ class Survey {
  public:
   Survey(Link& link, ModbusMaster& master, SurveyPlan plan, SurveyObserver observer);
 
-  // Opens the port at each rate in turn and asks every address of the range. The port is left
-  // open at the last rate tried. A plan CheckSurveyPlan refuses sends nothing (OpenFailed).
+  // Opens the port at each rate in turn and asks every address of the range (once only on a
+  // port that cannot set the line's rate, a raw TCP gateway). The port is left open at the last
+  // rate tried. A plan CheckSurveyPlan refuses sends nothing (OpenFailed).
   SurveyOutcome Run(const std::string& devicePath);
 
   const std::vector<SurveyFinding>& Findings() const { return findings_; }

@@ -27,6 +27,7 @@ struct Bus {
     options.bus = std::move(devices);
     options.drift = false;
     options.mismatch = sim::Mismatch::Silence;
+    options.listenAnyPort = true;  // also a raw TCP gateway, set to the first transmitter's rate
     simulator.emplace(options);
     std::string error;
     EXPECT_TRUE(simulator->Start(&error)) << error;
@@ -72,6 +73,13 @@ TEST(SurveyTest, FindsEveryTransmitterAtItsRateAndADoubledAddressAsAConflict) {
   EXPECT_EQ(ConfigurationText(found[At(3, 9600)]), "");
   EXPECT_EQ(last.done, last.total);
   EXPECT_EQ(last.total, 24u);
+
+  // Through a raw TCP gateway the line has the gateway's rate whatever is asked: one sweep.
+  Survey gateway(bus.link, bus.master, Plan({9600, 4800}, 1, 12), {});
+  ASSERT_EQ(gateway.Run("tcp://127.0.0.1:" + std::to_string(bus.simulator->ListenPort())), SurveyOutcome::Completed)
+      << gateway.Message();
+  ASSERT_EQ(gateway.Findings().size(), 4u);
+  for (const SurveyFinding& f : gateway.Findings()) EXPECT_EQ(f.baud, 9600u) << f.address;
 }
 
 TEST(SurveyTest, StopEndsWithinOneExchangeAndALostPortKeepsWhatWasFound) {
