@@ -30,6 +30,7 @@
 #include "app/commissioning_record.h"
 #include "app/line_traffic_window.h"
 #include "app/network_port_dialog.h"
+#include "app/survey_window.h"
 #include "app/trend_window.h"
 #include "view/category_host.h"
 #include "view/dialog_units.h"
@@ -134,6 +135,7 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
   AddLineTrafficAction();
   link_.SetObserver(&traffic_);
   AddTrendAndRecordActions();
+  AddSurveyAction();
   setFixedSize(du.Size(473, 397) + QSize(0, BuildStatusLine()));
 
   // A line already open when the window starts (nothing runs on it yet) is the one in use.
@@ -177,6 +179,51 @@ LineTrafficWindow* MainWindow::ShowLineTraffic() {
   trafficWindow_->raise();
   trafficWindow_->activateWindow();
   return trafficWindow_;
+}
+
+void MainWindow::AddSurveyAction() {
+  auto* survey = new QAction(QString::fromUtf8(kSurveyMenuText), this);
+  survey->setObjectName(QStringLiteral("surveyAction"));
+  survey->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+  survey->setShortcutContext(Qt::WindowShortcut);
+  connect(survey, &QAction::triggered, this, [this] { ShowSurvey(); });
+  addAction(survey);
+}
+
+SurveyWindow* MainWindow::ShowSurvey() {
+  if (!surveyWindow_) {
+    surveyWindow_ = new SurveyWindow(
+        context_, [this] { return SelectedPortPath(); },
+        [this](const std::string& path, int address, uint32_t baud) { UseTransmitter(path, address, baud); }, this);
+    surveyWindow_->setWindowIcon(windowIcon());
+  }
+  surveyWindow_->show();
+  surveyWindow_->raise();
+  surveyWindow_->activateWindow();
+  return surveyWindow_;
+}
+
+void MainWindow::UseTransmitter(const std::string& path, int address, uint32_t baud) {
+  if (const int entry = portList_->findData(QString::fromStdString(path)); entry >= 0) portList_->setCurrentIndex(entry);
+  addressBox_->setText(QString::number(address));
+  baudBox_->setText(QString::number(baud));
+  auto opened = std::make_shared<bool>(false);
+  PostBand(
+      QStringLiteral("Opening the port at %1 baud\u2026").arg(baud),
+      [path, address, baud, opened](const LineWorker::Token&, DeviceConfig& config, ModbusMaster& master,
+                                    MessageSink& messages) {
+        Link& link = master.GetLink();
+        if (link.ReopenPort(path, baud) == 0) {
+          messages.ShowMessage(OpenFailedText(link), kWarningCaption, MessageIcon::Question);
+          return;
+        }
+        link.CurrentAddress = static_cast<uint8_t>(address);
+        config.DetectedBaud = static_cast<int32_t>(baud);
+        *opened = true;
+      },
+      [this, opened] {
+        if (*opened) EnableDeviceButtons(true);
+      });
 }
 
 void MainWindow::BuildBand() {
@@ -515,7 +562,7 @@ int MainWindow::BuildStatusLine() {
   busyTimer_->setInterval(500);
   connect(busyTimer_, &QTimer::timeout, this, [this] { categoryTabs_->setCursor(Qt::BusyCursor); });
   connect(&context_.line, &LineThread::Activity, this, &MainWindow::ShowActivity);
-  for (const char* name : {"lineTrafficAction", "trendAction", "saveRecordAction"}) {
+  for (const char* name : {"lineTrafficAction", "trendAction", "saveRecordAction", "surveyAction"}) {
     QAction* action = findChild<QAction*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
     if (!action) continue;
     action->setToolTip(QStringLiteral("%1 (%2)").arg(action->text(), action->shortcut().toString(QKeySequence::NativeText)));

@@ -28,6 +28,7 @@ namespace tamsu {
 
 class CategorySet;
 class LineTrafficWindow;
+class SurveyWindow;
 class TrendWindow;
 struct CommissioningRecord;
 
@@ -73,6 +74,10 @@ class MainWindow : public QWidget {
   void SaveRecord();
   bool SaveRecordTo(const QString& path);
   TrendWindow* Trend() const { return trend_; }
+  // "Survey line…" opens (or brings forward) the survey of the line's transmitters. A row's
+  // "Use" puts its address and rate into the band and opens the port there, as a scan would.
+  SurveyWindow* ShowSurvey();
+  void UseTransmitter(const std::string& path, int address, uint32_t baud);
   // The shown device page as the tabs name it ("Gas / MG11").
   QString ShownPageCaption() const;
 
@@ -102,6 +107,7 @@ class MainWindow : public QWidget {
   void ShowActivity(const QString& what, bool poll);
   bool OwnControlHasFocus() const;
   void AddTrendAndRecordActions();
+  void AddSurveyAction();
   int BuildStatusLine();
   void FollowShownPage();
   std::optional<CommissioningRecord> CurrentRecord() const;
@@ -130,6 +136,7 @@ class MainWindow : public QWidget {
   QPushButton* stopButton_ = nullptr;
   QTimer* busyTimer_ = nullptr;    // a user's wait longer than half a second: busy cursor
   TrendWindow* trend_ = nullptr;
+  SurveyWindow* surveyWindow_ = nullptr;
   QLabel* statusText_ = nullptr;  // what the line is doing, at the window's foot
   QString recordFolder_;  // where the last record went, for the next one (this run only)
   std::string typedNetworkPort_;  // the address last given in "Network port…" (this run)

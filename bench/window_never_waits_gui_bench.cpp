@@ -164,14 +164,4 @@ BENCHMARK(BM_InquireThroughTheLineThread)
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  // The simulators publish their ports in a runtime directory of their own.
-  static char dir[] = "/tmp/tamsu-bench-XXXXXX";
-  if (!mkdtemp(dir)) return 1;
-  setenv("XDG_RUNTIME_DIR", dir, 1);
-  QApplication application(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return tamsu::bench::RunWindowBenchmarks(argc, argv); }

@@ -3,6 +3,9 @@
 // stopped: the benchmark ticks.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -10,6 +13,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <stdlib.h>
 #include <memory>
 #include <string>
 
@@ -77,5 +81,18 @@ class WindowOnSim {
   std::unique_ptr<sim::TransmitterSimulator> simulator_;
   std::unique_ptr<MainWindow> window_;
 };
+
+// The window benchmarks' main: the simulators publish their ports in a runtime directory of
+// their own, then the benchmarks run under a QApplication.
+inline int RunWindowBenchmarks(int argc, char** argv) {
+  static char dir[] = "/tmp/tamsu-bench-XXXXXX";
+  if (!mkdtemp(dir)) return 1;
+  setenv("XDG_RUNTIME_DIR", dir, 1);
+  QApplication application(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
 
 }  // namespace tamsu::bench

@@ -72,6 +72,16 @@ const std::vector<Command>& Commands() {
        "provisioned). At the end a summary counts every row. --dry-run checks the plan and prints the\n"
        "exchanges each row would make, opening nothing.\n",
        {"record", "auto", "interval", "dry-run"}, true, RunProvision},
+      {"survey", "survey [--port P] [--rates 9600,4800] [--from 1 --to 247] [--wait MS]",
+       "which transmitters answer on the line, at which addresses and rates",
+       "Asks every address from --from to --to (default 1 to 247) for register 0 at each rate of\n"
+       "--rates (default 9600,4800,2400), giving each --wait ms to answer (default 100, 20 to 2000).\n"
+       "One line per transmitter as it is found; after each rate, a line with the rate and parity\n"
+       "a transmitter is configured for, where its family tells. Answers that collide each time are\n"
+       "reported, also on standard error, as several transmitters at one address. Exit status 0 when\n"
+       "the sweep ran, even with nothing found; 1 when the port failed (what was found is kept).\n"
+       "Output: --format text (default), csv (a header, one row per event) or json (an object a line).\n",
+       {"port", "rates", "from", "to", "wait"}, false, RunSurvey},
   };
   return commands;
 }

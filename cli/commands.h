@@ -17,6 +17,7 @@ int RunRead(const Options& options, Io& io);
 int RunSet(const Options& options, Io& io);
 int RunPoll(const Options& options, Io& io);
 int RunProvision(const Options& options, Io& io);
+int RunSurvey(const Options& options, Io& io);
 
 // The value a connection band box takes, checked as the window checks it before anything is
 // sent: an address 1 to 255, a rate of 2400, 4800 or 9600.

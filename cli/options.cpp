@@ -19,6 +19,8 @@ const std::map<std::string, Takes, std::less<>>& Known() {
       {"as", Takes::Value},       {"interval", Takes::Value},  {"count", Takes::Value},
       {"record", Takes::Value},   {"auto", Takes::Nothing},    {"timing", Takes::Nothing},
       {"dry-run", Takes::Nothing},
+      {"rates", Takes::Value},    {"from", Takes::Value},      {"to", Takes::Value},
+      {"wait", Takes::Value},
   };
   return known;
 }
@@ -59,6 +61,8 @@ void Apply(Options& options, const std::string& name, const std::string& value) 
     options.autoNext = true;
   } else if (name == "dry-run") {
     options.dryRun = true;
+  } else if (name == "rates" || name == "from" || name == "to" || name == "wait") {
+    (name == "rates" ? options.rates : name == "from" ? options.from : name == "to" ? options.to : options.wait) = value;
   }
 }
 

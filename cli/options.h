@@ -40,6 +40,8 @@ struct Options {
   std::optional<std::string> record;  // provision
   bool autoNext = false;              // provision
   bool dryRun = false;                // provision: check and tell, open nothing
+  // survey: as given, read and checked by the survey before the port opens
+  std::optional<std::string> rates, from, to, wait;
 
   std::vector<std::string> given;  // the long names of the options given, for the command's check
 };

@@ -66,6 +66,11 @@ void Link::Forget() {
   pump_->StopExpecting();
 }
 
+void Link::ForgoLateReply() {
+  owedUntil_ = owedSince_ = {};
+  pump_->StopExpecting();
+}
+
 void Link::Learn(Clock::duration took) {
   using std::chrono::milliseconds;
   const auto ms = std::chrono::ceil<milliseconds>(took);

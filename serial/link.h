@@ -68,6 +68,10 @@ class Link {
   // the inter-frame gap after the last byte received.
   size_t Exchange(size_t requestLength, std::chrono::milliseconds replyWait = kReplyWait,
                   const ReplyExpectation& expected = {});
+  // For a caller to whom silence is the usual answer (a survey of addresses nobody may hold):
+  // the reply a silent request may still be owed is not waited out before the next request. A
+  // late one then arrives as a frame of its own, which that caller must tell from its answer.
+  void ForgoLateReply();
   // What the replies have taught about the transmitter's pace: the wait every exchange gets at
   // least (zero until a reply has come close to or after the usual wait).
   std::chrono::milliseconds LearnedReplyWait() const { return learnedWait_; }

@@ -1,4 +1,5 @@
-// tamsu-sim: one simulated transmitter on a virtual serial port, until interrupted.
+// tamsu-sim: one simulated transmitter, or a bus of several, on a virtual serial port, until
+// interrupted.
 #include <pthread.h>
 #include <signal.h>
 
@@ -21,7 +22,10 @@ constexpr const char* kUsage =
     "                 [--fault KIND[:PARAM][@N|@always]]... [--mismatch garbage|silence] [--no-drift]\n"
     "                 [--pace] [--turnaround MS] [--frame-by-silence]\n"
     "                 [--port-dir DIR] [--link NAME] [--listen tcp:[HOST:]PORT] [-v|--verbose]\n"
+    "       tamsu-sim --device PROFILE@ADDRESS[:BAUD[:PROTOCOL]]... [the options above but --profile]\n"
     "       tamsu-sim --list-profiles\n"
+    "--device, repeated, puts several transmitters on the line; --baud and --protocol are their\n"
+    "defaults. Each answers its own address at its own rate; answers at once collide.\n"
     "fault kinds: silence, badcrc, wrongaddress, exception[:CODE], split[:GAP_MS], delay[:MS], garbage,\n"
     "             twice[:GAP_MS], endless[:MS]\n";
 
@@ -44,6 +48,8 @@ int main(int argc, char** argv) {
   options.publish = true;
   std::vector<Fault> faults;
   bool profileGiven = false;
+  bool mismatchGiven = false;
+  std::vector<std::string> devices;  // --device, read once the defaults are known
 
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -60,6 +66,10 @@ int main(int argc, char** argv) {
       if (!FindProfile(v)) return Usage((std::string("unknown profile: ") + v + " (see --list-profiles)").c_str());
       options.profile = v;
       profileGiven = true;
+    } else if (arg == "--device") {
+      const char* v = value();
+      if (!v) return Usage("--device needs PROFILE@ADDRESS[:BAUD[:PROTOCOL]]");
+      devices.push_back(v);
     } else if (arg == "--address") {
       const char* v = value();
       long n = 0;
@@ -84,6 +94,7 @@ int main(int argc, char** argv) {
       faults.push_back(*f);
     } else if (arg == "--mismatch") {
       const char* v = value();
+      mismatchGiven = true;
       if (v && std::strcmp(v, "garbage") == 0) {
         options.mismatch = Mismatch::Garbage;
       } else if (v && std::strcmp(v, "silence") == 0) {
@@ -145,7 +156,22 @@ int main(int argc, char** argv) {
       return Usage((std::string("unknown argument: ") + std::string(arg)).c_str());
     }
   }
-  if (!profileGiven) return Usage("--profile is required");
+  if (profileGiven && !devices.empty()) return Usage("--profile and --device do not go together");
+  if (!profileGiven && devices.empty()) return Usage("--profile or --device is required");
+  for (const std::string& text : devices) {
+    std::string problem;
+    auto device = ParseBusDevice(text, options.device, &problem);
+    if (!device) return Usage(problem.c_str());
+    options.bus.push_back(*device);
+  }
+  if (options.bus.size() == 1) {  // one --device is the --profile form
+    options.profile = options.bus.front().profile;
+    options.device = options.bus.front().config;
+    options.bus.clear();
+  }
+  if (!options.bus.empty() && !faults.empty()) return Usage("--fault needs a line of one transmitter");
+  if (!options.bus.empty() && mismatchGiven && options.mismatch == Mismatch::Garbage)
+    return Usage("a bus's transmitters keep quiet at another rate: --mismatch garbage needs one transmitter");
 
   // Signals are taken by this thread alone, with sigwait, so the link is always removed.
   sigset_t stop;
@@ -162,15 +188,17 @@ int main(int argc, char** argv) {
     return 1;
   }
   for (const Fault& f : faults) sim.AddFault(f);
-  const DeviceConfig c = sim.Config();
   std::printf("%s\n", sim.PortPath().c_str());
   if (sim.ListenPort() != 0) {
     const bool v6 = options.listenHost.find(':') != std::string::npos;
     std::printf("tcp://%s%s%s:%u\n", v6 ? "[" : "", options.listenHost.c_str(), v6 ? "]" : "", sim.ListenPort());
   }
-  std::fprintf(stderr, "tamsu-sim: %s at address %d, %u baud, %s exchange, on %s (%s)\n",
-               options.profile.c_str(), c.address, c.baud, std::string(ProtocolName(c.protocol)).c_str(),
-               sim.PortPath().c_str(), sim.DevicePath().c_str());
+  for (size_t i = 0; i < sim.DeviceCount(); ++i) {
+    const DeviceConfig d = sim.ConfigOf(i);
+    std::fprintf(stderr, "tamsu-sim: %s at address %d, %u baud, %s exchange, on %s (%s)\n",
+                 options.bus.empty() ? options.profile.c_str() : options.bus[i].profile.c_str(), d.address, d.baud,
+                 std::string(ProtocolName(d.protocol)).c_str(), sim.PortPath().c_str(), sim.DevicePath().c_str());
+  }
   std::fflush(stdout);
 
   int sig = 0;

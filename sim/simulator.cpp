@@ -92,10 +92,16 @@ bool TransmitterSimulator::Start(std::string* error) {
     return false;
   };
   if (thread_.joinable()) return true;
-  const Profile* profile = FindProfile(options_.profile);
-  if (!profile) return fail("unknown profile: " + options_.profile);
-  device_.emplace(*profile, options_.device);
-  device_->Registers().SetDrift(options_.drift);
+  std::vector<BusDevice> line = options_.bus;
+  if (line.empty()) line.push_back({options_.profile, options_.device});
+  devices_.clear();
+  for (const BusDevice& d : line) {
+    const Profile* profile = FindProfile(d.profile);
+    if (!profile) return fail("unknown profile: " + d.profile);
+    devices_.emplace_back(*profile, d.config);
+    devices_.back().Registers().SetDrift(options_.drift);
+  }
+  options_.device = devices_.front().Config();
 
   master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
@@ -386,8 +392,9 @@ void TransmitterSimulator::OnBytes(const uint8_t* data, size_t n, Clock::time_po
   bool matched;
   {
     std::lock_guard lock(mutex_);
-    tcpBaud_ = device_->Config().baud;
-    matched = LineBaud() == device_->Config().baud;
+    tcpBaud_ = devices_.front().Config().baud;
+    const uint32_t line = LineBaud();
+    matched = std::any_of(devices_.begin(), devices_.end(), [line](const Transmitter& d) { return d.Config().baud == line; });
   }
   if (!matched) mismatched_ = true;
   if (input_.empty()) firstByte_ = now;
@@ -442,32 +449,38 @@ void TransmitterSimulator::AnswerMismatch(const std::vector<uint8_t>& burst, Clo
   LogEntry entry{now, burst, {}, LineBaud(), false};
   {
     std::lock_guard lock(mutex_);
-    if (options_.mismatch == Mismatch::Garbage) entry.reply = Noise(burst.size() / 2 + 3);
+    // A bus's transmitters keep quiet at another rate: noise from all of them would drown it.
+    if (options_.mismatch == Mismatch::Garbage && devices_.size() == 1) entry.reply = Noise(burst.size() / 2 + 3);
   }
   if (!entry.reply.empty()) Queue({ReplyStart(burst.size(), now), entry.reply});
   Log(std::move(entry));
 }
 
 void TransmitterSimulator::Answer(const std::vector<uint8_t>& frame, Clock::time_point now) {
+  if (devices_.size() > 1) {
+    AnswerOnBus(frame, now);
+    return;
+  }
   LogEntry entry{now, frame, {}, LineBaud(), true};
   std::vector<Burst> bursts;
   const Clock::time_point start = ReplyStart(frame.size(), now);
   {
     std::lock_guard lock(mutex_);
-    Transmitter before = *device_;
-    tamsu::sim::Answer a = device_->Handle(frame.data(), frame.size(), Seconds(now));
+    Transmitter& device = devices_.front();
+    Transmitter before = device;
+    tamsu::sim::Answer a = device.Handle(frame.data(), frame.size(), Seconds(now));
     std::vector<uint8_t> reply = std::move(a.reply);
     Clock::time_point due = start;
     if (!reply.empty() && !faults_.empty()) {
       Fault& f = faults_.front();
       switch (f.kind) {
         case FaultKind::Silence:
-          *device_ = std::move(before);
+          device = std::move(before);
           a.after.reset();
           reply.clear();
           break;
         case FaultKind::Exception:
-          *device_ = std::move(before);
+          device = std::move(before);
           a.after.reset();
           reply = ExceptionReply(frame[0], frame[1], f.code);
           break;
@@ -527,7 +540,7 @@ void TransmitterSimulator::Flush(Clock::time_point now) {
     // settings are in place before that byte leaves (the reply itself is already made).
     if (output_.size() == 1 && afterOutput_) {
       std::lock_guard lock(mutex_);
-      device_->SetConfig(*afterOutput_);
+      devices_.front().SetConfig(*afterOutput_);
       afterOutput_.reset();
     }
     const int fd = overTcp_ ? client_ : master_;
@@ -538,7 +551,7 @@ void TransmitterSimulator::Flush(Clock::time_point now) {
   }
   if (output_.empty() && afterOutput_) {
     std::lock_guard lock(mutex_);
-    device_->SetConfig(*afterOutput_);
+    devices_.front().SetConfig(*afterOutput_);
     afterOutput_.reset();
   }
 }
@@ -554,42 +567,57 @@ void TransmitterSimulator::Log(LogEntry entry) {
   logChanged_.notify_all();
 }
 
-bool TransmitterSimulator::SetRegister(uint16_t reg, uint16_t value) {
+bool TransmitterSimulator::SetRegister(uint16_t reg, uint16_t value) { return SetRegisterOf(0, reg, value); }
+
+bool TransmitterSimulator::SetRegisterOf(size_t device, uint16_t reg, uint16_t value) {
   std::lock_guard lock(mutex_);
-  if (!device_ || !device_->Registers().Exists(reg)) return false;
-  return device_->Registers().Write(reg, value, Seconds(Clock::now()));
+  if (device >= devices_.size() || !devices_[device].Registers().Exists(reg)) return false;
+  return devices_[device].Registers().Write(reg, value, Seconds(Clock::now()));
+}
+
+size_t TransmitterSimulator::DeviceCount() const {
+  std::lock_guard lock(mutex_);
+  return devices_.empty() ? std::max<size_t>(options_.bus.size(), 1) : devices_.size();
+}
+
+DeviceConfig TransmitterSimulator::ConfigOf(size_t device) const {
+  std::lock_guard lock(mutex_);
+  if (device < devices_.size()) return devices_[device].Config();
+  return device < options_.bus.size() ? options_.bus[device].config : options_.device;
 }
 
 bool TransmitterSimulator::SetRegister32(uint16_t reg, uint32_t value) {
   std::lock_guard lock(mutex_);
-  if (!device_ || !device_->Registers().Exists(reg) || !device_->Registers().Exists(reg + 1)) return false;
+  if (devices_.empty()) return false;
+  RegisterBank& bank = devices_.front().Registers();
+  if (!bank.Exists(reg) || !bank.Exists(reg + 1)) return false;
   const double t = Seconds(Clock::now());
-  device_->Registers().Write(reg, static_cast<uint16_t>(value >> 16), t);
-  device_->Registers().Write(static_cast<uint16_t>(reg + 1), static_cast<uint16_t>(value), t);
+  bank.Write(reg, static_cast<uint16_t>(value >> 16), t);
+  bank.Write(static_cast<uint16_t>(reg + 1), static_cast<uint16_t>(value), t);
   return true;
 }
 
 std::optional<uint16_t> TransmitterSimulator::GetRegister(uint16_t reg) const {
   std::lock_guard lock(mutex_);
-  if (!device_) return std::nullopt;
-  return device_->ReadRegister(reg, Seconds(Clock::now()));
+  if (devices_.empty()) return std::nullopt;
+  return devices_.front().ReadRegister(reg, Seconds(Clock::now()));
 }
 
 void TransmitterSimulator::SetDrift(bool on) {
   std::lock_guard lock(mutex_);
   options_.drift = on;
-  if (device_) device_->Registers().SetDrift(on);
+  for (Transmitter& d : devices_) d.Registers().SetDrift(on);
 }
 
 DeviceConfig TransmitterSimulator::Config() const {
   std::lock_guard lock(mutex_);
-  return device_ ? device_->Config() : options_.device;
+  return devices_.empty() ? options_.device : devices_.front().Config();
 }
 
 void TransmitterSimulator::SetConfig(const DeviceConfig& config) {
   std::lock_guard lock(mutex_);
   options_.device = config;
-  if (device_) device_->SetConfig(config);
+  if (!devices_.empty()) devices_.front().SetConfig(config);
 }
 
 void TransmitterSimulator::SetAddress(uint8_t address) {

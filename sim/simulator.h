@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "serial/framing.h"
+#include "sim/bus.h"
 #include "sim/transmitter.h"
 
 namespace tamsu::sim {
@@ -59,6 +60,10 @@ struct LogEntry;
 struct SimulatorOptions {
   std::string profile = "generic";
   DeviceConfig device{};
+  // Several transmitters on the one line instead of `profile` and `device`: each answers its own
+  // address at its own rate (keeping quiet at another), and answers sent at once collide. Faults
+  // apply to a line of one transmitter only.
+  std::vector<BusDevice> bus;
   Mismatch mismatch = Mismatch::Garbage;
   bool drift = true;  // false: live values hold their table values
   // Publish the port as a link in the port directory the tool lists.
@@ -113,6 +118,12 @@ class TransmitterSimulator {
   std::string LinkPath() const { return linkPath_; }      // empty when not published
   uint16_t ListenPort() const { return listenPort_; }     // 0 when not listening
 
+  // How many transmitters share the line (one unless a bus was given).
+  size_t DeviceCount() const;
+  // One transmitter of the bus, in the order given; the calls without an index are device 0's.
+  DeviceConfig ConfigOf(size_t device) const;
+  bool SetRegisterOf(size_t device, uint16_t reg, uint16_t value);
+
   // Registers. A written live value holds from then on.
   bool SetRegister(uint16_t reg, uint16_t value);  // false: the profile has no such register
   bool SetRegister32(uint16_t reg, uint32_t value);  // high word at reg
@@ -160,6 +171,8 @@ class TransmitterSimulator {
   void OnSilence(Clock::time_point now);
   void FrameByLength(Clock::time_point now);
   void Answer(const std::vector<uint8_t>& frame, Clock::time_point now);
+  // The same with several transmitters on the line (sim/bus.cpp).
+  void AnswerOnBus(const std::vector<uint8_t>& frame, Clock::time_point now);
   void AnswerMismatch(const std::vector<uint8_t>& burst, Clock::time_point now);
   void Log(LogEntry entry);
   void Flush(Clock::time_point now);
@@ -179,8 +192,8 @@ class TransmitterSimulator {
   void ReleaseExclusive();
 
   SimulatorOptions options_;
-  std::optional<Transmitter> device_;
-  mutable std::mutex mutex_;  // device_, faults_, log_, options_.mismatch
+  std::vector<Transmitter> devices_;  // the line's transmitters; [0] alone unless a bus
+  mutable std::mutex mutex_;  // devices_, faults_, log_, options_.mismatch
   mutable std::condition_variable logChanged_;
   std::deque<Fault> faults_;
   std::deque<LogEntry> log_;

@@ -129,6 +129,37 @@ TEST(Program, ListensOnTcpAndPrintsTheAddress) {
   std::filesystem::remove_all(tmpl);
 }
 
+// --device, repeated: a bus; each answers its own address, two at one address collide.
+TEST(Program, ABusOfDevicesAnswersEachAtItsAddressAndCollidesAtADoubledOne) {
+  char tmpl[] = "/tmp/tamsu-sim-prog-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  Program p = Launch({"--device", "TemHumPage@1", "--device", "WindSpeedPage@1", "--device", "WindSpeedPage@2:9600",
+                      "--device", "TemHumPage@3:4800", "--no-drift", "--port-dir", tmpl, "--listen", "tcp:0"});
+  ASSERT_GT(p.pid, 0);
+  char line[256] = {};
+  ASSERT_NE(fgets(line, sizeof line, p.out), nullptr);
+  ASSERT_NE(fgets(line, sizeof line, p.out), nullptr);
+  unsigned port = 0;
+  ASSERT_EQ(std::sscanf(line, "tcp://127.0.0.1:%u", &port), 1) << line;
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  tamsu::test::SendAll(fd, tamsu::test::ReadReq(2, 0x0000, 1));
+  EXPECT_EQ(tamsu::test::ReceiveUntilQuiet(fd, 40ms, 1000ms), tamsu::test::WithCrc({2, 3, 2, 0x00, 0x20}));
+  // Over TCP the line runs at the first device's rate: the 4800-baud one keeps quiet.
+  tamsu::test::SendAll(fd, tamsu::test::ReadReq(3, 0x0000, 1));
+  EXPECT_TRUE(tamsu::test::ReceiveUntilQuiet(fd, 40ms, 300ms).empty());
+  tamsu::test::SendAll(fd, tamsu::test::ReadReq(1, 0x0000, 1));
+  const auto collided = tamsu::test::ReceiveUntilQuiet(fd, 40ms, 1000ms);
+  EXPECT_EQ(collided.size(), 8u);  // the second answer a byte behind the first, overlapping it
+  close(fd);
+  EXPECT_EQ(Finish(p, SIGTERM), 0);
+  std::filesystem::remove_all(tmpl);
+}
+
 TEST(Program, ListsProfilesAndRefusesBadArguments) {
   Program p = Launch({"--list-profiles"});
   std::string all;
@@ -144,6 +175,9 @@ TEST(Program, ListsProfilesAndRefusesBadArguments) {
                                                          {"--profile", "generic", "--fault", "loud"},
                                                          {"--profile", "generic", "--listen", "udp:4001"},
                                                          {"--profile", "generic", "--listen", "tcp:70000"},
+                                                         {"--device", "generic@0"},
+                                                         {"--profile", "generic", "--device", "generic@2"},
+                                                         {"--device", "generic@1", "--device", "generic@2", "--fault", "silence"},
                                                          {}}) {
     Program bad = Launch(args);
     EXPECT_EQ(Finish(bad, 0), 2);
