@@ -17,7 +17,6 @@
 #include <QHBoxLayout>
 #include <QPointer>
 #include <QPushButton>
-#include <QSerialPortInfo>
 #include <QShortcut>
 #include <QTabWidget>
 #include <QTimer>
@@ -35,7 +34,7 @@
 #include "view/category_host.h"
 #include "view/dialog_units.h"
 #include "serial/network_ports.h"
-#include "serial/port_directory.h"
+#include "serial/port_list.h"
 
 // The resources live in a static library; nothing else would pull them into the program.
 static void InitAppResources() { Q_INIT_RESOURCE(app); }
@@ -81,24 +80,9 @@ QLineEdit* Edit(QWidget* parent, const DialogUnits& du, int id, const QString& n
   return edit;
 }
 
-// Serial-core ports that the kernel reserves without hardware behind them (most ttyS*) report
-// the port type 0 (unknown); listing them would only offer ports that never answer.
-bool IsPhantomPort(const QString& name) {
-  if (!name.startsWith(QLatin1String("ttyS"))) return false;
-  QFile type(QStringLiteral("/sys/class/tty/%1/type").arg(name));
-  if (!type.open(QIODevice::ReadOnly)) return false;
-  return type.readAll().trimmed() == "0";
-}
-
 // Marks the list's last entry, which asks for a network port instead of naming one.
 constexpr int kAskNetworkRole = Qt::UserRole + 1;
 constexpr char kAskNetworkText[] = "Network port\u2026";
-
-struct PortEntry {
-  std::string name;
-  std::string path;
-  std::string hint;  // the tooltip: how to get permission, or what the port is
-};
 
 }  // namespace
 
@@ -283,49 +267,11 @@ std::string MainWindow::SelectedPortPath() const {
 
 void MainWindow::RefreshPortList() {
   const std::string selected = SelectedPortPath();
-  const std::string& held = heldPort_;
-
-  std::vector<PortEntry> entries;
-  // `about`: what tells two adapters apart (maker, product, USB ids) and the device path.
-  auto consider = [&](const std::string& name, const std::string& path, const std::string& about) {
-    for (const auto& e : entries)
-      if (e.path == path) return;
-    if (path == held) {  // ours: it looks busy to a probe, yet it is the one in use
-      entries.push_back({name, path, about});
-      return;
-    }
-    const PortProbe probe = ProbePort(path);
-    switch (probe.status) {
-      case PortStatus::Available: entries.push_back({name, path, about}); break;
-      case PortStatus::NoPermission: entries.push_back({name, path, probe.hint}); break;
-      case PortStatus::Missing:
-      case PortStatus::Busy: break;
-    }
-  };
-  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-    if (IsPhantomPort(info.portName())) continue;
-    QStringList about;
-    for (const QString& part : {info.manufacturer(), info.description()})
-      if (!part.isEmpty() && !about.contains(part)) about << part;
-    if (info.hasVendorIdentifier() && info.hasProductIdentifier())
-      about << QStringLiteral("USB %1:%2")
-                   .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
-                   .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
-    if (!info.serialNumber().isEmpty()) about << QStringLiteral("serial %1").arg(info.serialNumber());
-    about << info.systemLocation();
-    consider(info.portName().toStdString(), info.systemLocation().toStdString(), about.join(QStringLiteral(", ")).toStdString());
-  }
-  for (const VirtualPort& port : ListVirtualPorts()) consider(port.name, port.devicePath, port.devicePath);
-  std::stable_sort(entries.begin(), entries.end(),
-                   [](const PortEntry& a, const PortEntry& b) { return NaturalLess(a.name, b.name); });
-  // Network ports after the devices, by their address: the one just typed or in use, then
-  // the remembered ones, newest first.
-  std::vector<std::string> network = RememberedNetworkPorts();
-  for (const std::string& extra : {held, typedNetworkPort_})
-    if (IsNetworkPath(extra) && std::find(network.begin(), network.end(), extra) == network.end())
-      network.insert(network.begin(), extra);
-  for (const std::string& address : network)
-    entries.push_back({address, address, NetworkPortDescription(address).toStdString()});
+  // A port another program holds is left out; the one our line holds is the one in use.
+  PortListContext context;
+  context.held = heldPort_;
+  context.typed = typedNetworkPort_;
+  const std::vector<PortListEntry> entries = ListPorts(context);
 
   const QSignalBlocker blocker(portList_);
   portList_->clear();
@@ -333,7 +279,7 @@ void MainWindow::RefreshPortList() {
   for (const auto& e : entries) {
     portList_->addItem(QString::fromStdString(e.name), QString::fromStdString(e.path));
     const int index = portList_->count() - 1;
-    if (!e.hint.empty()) portList_->setItemData(index, QString::fromStdString(e.hint), Qt::ToolTipRole);
+    if (!e.about.empty()) portList_->setItemData(index, QString::fromStdString(e.about), Qt::ToolTipRole);
     if (!selected.empty() && e.path == selected) keep = index;
   }
   portList_->addItem(QString::fromUtf8(kAskNetworkText), QString());

@@ -58,11 +58,4 @@ void NetworkPortDialog::TryAccept() {
   accept();
 }
 
-QString NetworkPortDescription(const std::string& address) {
-  const NetworkAddress a = ParseNetworkAddress(address);
-  if (a.kind == NetworkKind::Rfc2217)
-    return QStringLiteral("Network port: a serial gateway with COM port control (RFC 2217), rate set from here");
-  return QStringLiteral("Network port: RTU bytes over TCP through a serial gateway, at the gateway's own rate");
-}
-
 }  // namespace tamsu

@@ -25,7 +25,4 @@ class NetworkPortDialog : public QDialog {
   std::string address_;
 };
 
-// What the port list's tooltip says of a network port.
-QString NetworkPortDescription(const std::string& address);
-
 }  // namespace tamsu

@@ -1,5 +1,4 @@
-// The ports the window lists, without a toolkit: serial adapters the kernel knows, the
-// virtual ports of the port directory and the remembered network ports, each with its state.
+// `tamsu-cli ports`: the window's port list (serial/port_list.h) as text, and what --port names.
 #pragma once
 
 #include <string>
@@ -11,14 +10,11 @@ struct PortEntry {
   std::string name;   // as the window's port list shows it
   std::string path;   // what is opened
   std::string kind;   // "serial", "virtual", "network"
-  std::string state;  // "available", "busy", "no permission", "remembered"
+  std::string state;  // "available", "in use", "busy", "no permission", "remembered"
   std::string about;  // the adapter (maker, product, USB ids, serial number) or the fix for a permission
 };
 
-// Serial adapters under `ttyClass` (/sys/class/tty): ttys with a device behind them, less the
-// legacy 8250 ports that have no hardware.
-std::vector<PortEntry> ListSystemPorts(const std::string& ttyClass = "/sys/class/tty", const std::string& dev = "/dev");
-// Every port, in the window's order; missing ones left out, busy ones kept with their state.
+// Every port of the window's list, in its order, and the ones another program holds, marked busy.
 std::vector<PortEntry> ListPorts();
 
 bool IsNetworkPort(const std::string& port);

@@ -109,11 +109,14 @@ int main(int argc, char** argv) {
                                                       tamsu::HexBytes(e.request.data(), e.request.size()),
                                                       e.rateMatched ? tamsu::DescribeRequest(e.request.data(), e.request.size())
                                                                     : "heard at another rate than the device's");
-        if (!e.reply.empty())
-          lines += "\n" + tamsu::LineRecord::Format("sent", e.lineBaud, tamsu::HexBytes(e.reply.data(), e.reply.size()),
-                                                    e.rateMatched ? tamsu::DescribeReply(e.reply.data(), e.reply.size(),
-                                                                                         e.request.data(), e.request.size())
-                                                                  : "noise");
+        if (!e.reply.empty()) {
+          // Appended in two steps: "\n" + a temporary string draws GCC 12's false -Wrestrict at -O3.
+          lines += '\n';
+          lines += tamsu::LineRecord::Format("sent", e.lineBaud, tamsu::HexBytes(e.reply.data(), e.reply.size()),
+                                             e.rateMatched ? tamsu::DescribeReply(e.reply.data(), e.reply.size(),
+                                                                                  e.request.data(), e.request.size())
+                                                           : "noise");
+        }
         std::fprintf(stderr, "%s\n", lines.c_str());
       };
     } else if (arg == "--pace") {

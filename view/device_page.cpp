@@ -154,7 +154,7 @@ void DevicePage::Build() {
   root->addLayout(bandsBox_);
 
   QSet<int> ids;
-  auto claim = [&ids, this](int id) {
+  auto claim = [&](int id) {  // [&]: `this` is used only where asserts are compiled in
     Q_ASSERT_X(!ids.contains(id), "DevicePage", qPrintable(Q(declaration_.name + " repeats an id")));
     ids.insert(id);
   };
@@ -264,7 +264,7 @@ void DevicePage::OrderTabs() {
 void DevicePage::BuildRow(size_t index, QSet<int>& ids) {
   const Row& row = declaration_.rows[index];
   const DialogUnits du(font());
-  auto claim = [&ids, this](int id) {
+  auto claim = [&](int id) {  // [&]: `this` is used only where asserts are compiled in
     Q_ASSERT_X(!ids.contains(id), "DevicePage", qPrintable(Q(declaration_.name + " repeats an id")));
     ids.insert(id);
   };

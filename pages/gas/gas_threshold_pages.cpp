@@ -29,7 +29,6 @@ WriteOp Times100(uint16_t reg) { return WriteScaled(reg, 100); }
 
 constexpr GasForm kWhole{Whole, Int};
 constexpr GasForm kTenths{Tenths, Times10};
-constexpr GasForm kHundredths{Hundredths, Times100};
 
 struct Threshold {
   const char* name;
