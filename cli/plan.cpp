@@ -1,8 +1,14 @@
 #include "cli/plan.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <filesystem>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -23,10 +29,20 @@ constexpr char kBom[] = "\xEF\xBB\xBF";
 
 // The file's whole text, refusing what is not a regular file (a FIFO would hang the run).
 std::string ReadText(const std::string& path, const char* what) {
+#ifdef _WIN32
+  // Paths are UTF-8; the wide-character path opens any name Windows can hold.
+  const std::filesystem::path name(std::u8string(path.begin(), path.end()));
+  std::error_code error;
+  const auto status = std::filesystem::status(name, error);
+  if (error) throw UsageError(std::string(what) + " " + path + ": " + error.message());
+  if (status.type() != std::filesystem::file_type::regular) throw UsageError(std::string(what) + " " + path + ": not a regular file");
+  std::ifstream file(name, std::ios::binary);
+#else
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) throw UsageError(std::string(what) + " " + path + ": " + std::strerror(errno));
   if (!S_ISREG(st.st_mode)) throw UsageError(std::string(what) + " " + path + ": not a regular file");
   std::ifstream file(path, std::ios::binary);
+#endif
   if (!file) throw UsageError(std::string(what) + " " + path + ": cannot be read");
   std::ostringstream text;
   text << file.rdbuf();
@@ -137,6 +153,32 @@ std::vector<PlanRow> ParsePlan(const std::string& text, const std::string& fileN
 
 std::vector<PlanRow> ReadPlan(const std::string& path) { return ParsePlan(ReadText(path, "plan"), path); }
 
+#ifdef _WIN32
+// Windows: appended through the wide-character API (any file name), flushed to the disk; a
+// link's target is not followed, as on POSIX.
+void AppendRecord(const std::string& path, const std::vector<RecordLine>& lines) {
+  const std::wstring name = std::filesystem::path(std::u8string(path.begin(), path.end())).wstring();
+  const HANDLE file = ::CreateFileW(name.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) throw Failure("record " + path + ": cannot be opened for appending");
+  LARGE_INTEGER size{};
+  if (::GetFileType(file) != FILE_TYPE_DISK || !::GetFileSizeEx(file, &size)) {
+    ::CloseHandle(file);
+    throw Failure("record " + path + ": not a regular file");
+  }
+  std::string text;
+  if (size.QuadPart == 0) text = std::string(kBom) + kRecordHeader + "\r\n";
+  for (const RecordLine& l : lines) {
+    for (const std::string* cell : {&l.when, &l.port, &l.address, &l.baud, &l.page}) text += RecordCell(*cell) + ',';
+    text += RecordFieldCells(l.field) + "\r\n";
+  }
+  DWORD written = 0;
+  const bool ok = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                  written == text.size() && ::FlushFileBuffers(file);
+  const bool closed = ::CloseHandle(file);
+  if (!ok || !closed) throw Failure("record " + path + ": the lines could not be written whole");
+}
+#else
 void AppendRecord(const std::string& path, const std::vector<RecordLine>& lines) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd < 0) throw Failure("record " + path + ": " + std::strerror(errno));
@@ -166,11 +208,18 @@ void AppendRecord(const std::string& path, const std::vector<RecordLine>& lines)
   const bool closed = ::close(fd) == 0;
   if (!synced || !closed) throw Failure("record " + path + ": " + std::strerror(errno));
 }
+#endif
 
 std::set<std::tuple<std::string, std::string, std::string>> RecordedDevices(const std::string& path) {
   std::set<std::tuple<std::string, std::string, std::string>> devices;
+#ifdef _WIN32
+  std::error_code error;
+  const std::filesystem::path name(std::u8string(path.begin(), path.end()));
+  if (std::filesystem::symlink_status(name, error).type() == std::filesystem::file_type::not_found) return devices;
+#else
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) return devices;
+#endif
   const auto records = ParseCsv(ReadText(path, "record"));
   for (size_t i = 1; i < records.size(); ++i)
     if (records[i].size() >= 5) devices.emplace(records[i][4], records[i][2], records[i][3]);

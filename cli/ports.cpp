@@ -1,21 +1,26 @@
 #include "cli/ports.h"
 
+#ifndef _WIN32
 #include <dirent.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#endif
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 
 #include "cli/options.h"
 #include "serial/port_directory.h"
 #include "serial/network_ports.h"
+#include "serial/system_ports.h"
 
 namespace tamsu::cli {
 
 namespace {
 
+#ifndef _WIN32
 std::string FirstLine(const std::string& path) {
   std::ifstream file(path);
   std::string line;
@@ -52,6 +57,8 @@ std::string UsbAbout(const std::string& deviceLink) {
   return {};
 }
 
+#endif
+
 std::string StateOf(PortStatus status) {
   switch (status) {
     case PortStatus::Available: return "available";
@@ -64,6 +71,25 @@ std::string StateOf(PortStatus status) {
 
 }  // namespace
 
+#ifdef _WIN32
+// The COM ports the system lists, with what it says of the adapter behind each.
+std::vector<PortEntry> ListSystemPorts(const std::string&, const std::string&) {
+  std::vector<PortEntry> ports;
+  for (const SystemPort& port : EnumerateSystemPorts()) {
+    std::string about;
+    for (const std::string& part : {port.description, port.manufacturer})
+      if (!part.empty() && about.find(part) == std::string::npos) about += (about.empty() ? "" : ", ") + part;
+    if (port.vendorId && port.productId) {
+      char ids[24];
+      std::snprintf(ids, sizeof ids, "USB %04x:%04x", *port.vendorId, *port.productId);
+      about += (about.empty() ? "" : ", ") + std::string(ids);
+    }
+    if (!port.serialNumber.empty()) about += (about.empty() ? "" : ", ") + ("serial " + port.serialNumber);
+    ports.push_back({port.name, port.path, "serial", "", about});
+  }
+  return ports;
+}
+#else
 std::vector<PortEntry> ListSystemPorts(const std::string& ttyClass, const std::string& dev) {
   std::vector<PortEntry> ports;
   DIR* d = ::opendir(ttyClass.c_str());
@@ -84,6 +110,7 @@ std::vector<PortEntry> ListSystemPorts(const std::string& ttyClass, const std::s
   ::closedir(d);
   return ports;
 }
+#endif
 
 std::vector<PortEntry> ListPorts() {
   std::vector<PortEntry> listed = ListSystemPorts();
@@ -114,7 +141,13 @@ std::string ResolvePort(const std::string& given) {
   if (given.find('/') == std::string::npos) {
     for (const VirtualPort& port : ListVirtualPorts())
       if (port.name == given) path = port.devicePath;
+#ifdef _WIN32
+    // COM3 and com3 are one port; only the \\.\ form reaches COM10 and above.
+    if (given.size() > 3 && (given[0] | 0x20) == 'c' && (given[1] | 0x20) == 'o' && (given[2] | 0x20) == 'm')
+      path = "\\\\.\\" + given;
+#else
     if (path == given && Exists("/dev/" + given)) path = "/dev/" + given;
+#endif
   }
   const PortProbe probe = ProbePort(path);
   switch (probe.status) {
