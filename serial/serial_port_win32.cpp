@@ -1,6 +1,6 @@
 // The line on Windows: a COM port opened exclusively with overlapped I/O. The receive thread
-// keeps one read in flight that completes at the first byte (or at once with what is queued)
-// and waits on its event; a network line's socket signals an event of its own.
+// keeps one read in flight that completes at the first byte and waits on its event; on a
+// network line that read is a receive of no bytes.
 #include <winsock2.h>
 #include <windows.h>
 
@@ -44,9 +44,9 @@ struct SerialPort::Device {
   HANDLE handle = INVALID_HANDLE_VALUE;
   HANDLE readEvent = nullptr;   // manual-reset, for the read in flight
   HANDLE writeEvent = nullptr;  // manual-reset, for every write
-  HANDLE socketEvent = nullptr;  // a network line's data and close
   OVERLAPPED read{};
-  bool reading = false;  // a read is in flight (receive thread; Close with that thread held off)
+  bool reading = false;  // a read (device) or receive (socket) is in flight: the receive thread's,
+                         // stopped by Close with that thread held off
   bool gone = false;     // the device failed a read: unplugged, or taken away by the system
   uint8_t chunk[256];
   DWORD got = 0;     // bytes the last read brought
@@ -59,10 +59,9 @@ struct SerialPort::Device {
       ::CloseHandle(readEvent);
       readEvent = nullptr;
     }
-    socketEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
   }
   ~Device() {
-    for (HANDLE h : {readEvent, writeEvent, socketEvent})
+    for (HANDLE h : {readEvent, writeEvent})
       if (h) ::CloseHandle(h);
   }
   // Stops a read in flight; its buffer is ours again once this returns.
@@ -81,11 +80,7 @@ SerialPort::~SerialPort() {
   if (IsOpen() || win_->handle != INVALID_HANDLE_VALUE || net_) Close();
 }
 
-void SerialPort::AdoptNetworkLine() {
-  // The receive thread waits on this event; the socket is non-blocking already.
-  ::ResetEvent(win_->socketEvent);
-  ::WSAEventSelect(net_->Descriptor(), win_->socketEvent, FD_READ | FD_CLOSE);
-}
+void SerialPort::AdoptNetworkLine() { win_->reading = false; }
 
 int SerialPort::Open() {
   lastError_.clear();
@@ -100,12 +95,14 @@ int SerialPort::Open() {
   ::SetCommMask(h, EV_RXCHAR);
   ::SetupComm(h, kQueueSize, kQueueSize);
   ::PurgeComm(h, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
-  // A read returns at once with whatever is queued, or waits for the first byte to come: the
-  // receive thread's read is its wait. Writes give up after a second.
+  // A read waits for its first byte without limit and returns at the first gap between bytes:
+  // the receive thread's read is its wait. (The "return at the first byte" setting of MAXDWORD
+  // multiplier and constant is documented too, but Wine's driver never finishes such a read.)
+  // Writes give up after a second.
   COMMTIMEOUTS timeouts{};
-  timeouts.ReadIntervalTimeout = MAXDWORD;
-  timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
-  timeouts.ReadTotalTimeoutConstant = MAXDWORD - 1;
+  timeouts.ReadIntervalTimeout = 1;
+  timeouts.ReadTotalTimeoutMultiplier = 0;
+  timeouts.ReadTotalTimeoutConstant = 0;
   timeouts.WriteTotalTimeoutMultiplier = 0;
   timeouts.WriteTotalTimeoutConstant = kWriteTimeoutMs;
   ::SetCommTimeouts(h, &timeouts);
@@ -152,9 +149,13 @@ void SerialPort::Close() {
   open_.store(0, std::memory_order_release);
   Device& d = *win_;
   if (net_) {
-    ::WSAEventSelect(net_->Descriptor(), nullptr, 0);
+    // Closing the socket ends the receive in flight (Wine does not cancel it otherwise); its
+    // record is ours again once it has completed.
+    const bool reading = d.reading;
+    if (reading) ::CancelIoEx(reinterpret_cast<HANDLE>(net_->Descriptor()), &d.read);
     net_.reset();
-    ::ResetEvent(d.socketEvent);
+    if (reading) ::WaitForSingleObject(d.readEvent, INFINITE);
+    d.reading = false;
   }
   if (d.handle != INVALID_HANDLE_VALUE) {
     d.StopReading();
@@ -169,7 +170,26 @@ void* SerialPort::ReadEvent(bool* now) {
   *now = false;
   if (!IsOpen()) return nullptr;
   Device& d = *win_;
-  if (net_) return d.socketEvent;
+  if (net_) {
+    // A receive of no bytes completes when data (or the peer's close) is there and takes
+    // nothing: the socket's read is then made as a tty's is. (Wine does not signal an event
+    // selected on a socket again for data that comes right after a read.)
+    if (!d.reading) {
+      d.read = OVERLAPPED{};
+      d.read.hEvent = d.readEvent;
+      ::ResetEvent(d.readEvent);
+      WSABUF none{0, nullptr};
+      DWORD flags = 0, n = 0;
+      if (::WSARecv(net_->Descriptor(), &none, 1, &n, &flags, &d.read, nullptr) == 0) {
+        *now = true;
+      } else if (::WSAGetLastError() == WSA_IO_PENDING) {
+        d.reading = true;
+      } else {
+        *now = true;  // the read tells what is wrong
+      }
+    }
+    return d.readEvent;
+  }
   if (d.handle == INVALID_HANDLE_VALUE) return nullptr;
   if (!d.reading && !d.gone && d.taken >= d.got) {
     d.got = d.taken = 0;
@@ -237,9 +257,14 @@ size_t SerialPort::Read(uint8_t* buffer, size_t max) {
 size_t SerialPort::ReadReady(uint8_t* buffer, size_t max, short, bool* hungUp) {
   if (!IsOpen()) return 0;
   if (net_) {
-    // Resets the event; Winsock signals it again while data is left after the read.
-    WSANETWORKEVENTS happened{};
-    ::WSAEnumNetworkEvents(net_->Descriptor(), win_->socketEvent, &happened);
+    Device& d = *win_;
+    if (d.reading) {
+      DWORD n = 0, flags = 0;
+      if (!::WSAGetOverlappedResult(net_->Descriptor(), &d.read, &n, FALSE, &flags) &&
+          ::WSAGetLastError() == WSA_IO_INCOMPLETE)
+        return 0;
+      d.reading = false;
+    }
     return net_->Read(buffer, max, hungUp);
   }
   const size_t n = Read(buffer, max);

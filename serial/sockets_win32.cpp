@@ -40,8 +40,10 @@ bool Start() {
 
 Handle Open(const addrinfo* ai) {
   if (!Start()) return kNone;
-  // Not inheritable: a program the tool starts must not keep the connection open.
-  const Handle s = ::WSASocketW(ai->ai_family, ai->ai_socktype, ai->ai_protocol, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+  // Overlapped, for the receive thread's wait; not inheritable: a program the tool starts must
+  // not keep the connection open.
+  const Handle s = ::WSASocketW(ai->ai_family, ai->ai_socktype, ai->ai_protocol, nullptr, 0,
+                                   WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
   if (s == kNone) return kNone;
   u_long on = 1;
   if (::ioctlsocket(s, FIONBIO, &on) != 0) {
@@ -117,8 +119,15 @@ void TuneForRequests(Handle s) {
   tcp_keepalive keepalive{1, 10000, 5000};
   DWORD returned = 0;
   ::WSAIoctl(s, SIO_KEEPALIVE_VALS, &keepalive, sizeof keepalive, nullptr, 0, &returned, nullptr, nullptr);
+  // A gateway that holds its next small segment for our acknowledgement (Nagle) must not wait
+  // out a delayed one: every segment is acknowledged at once.
+  constexpr DWORD kSetAckFrequency = 0x98000017;  // SIO_TCP_SET_ACK_FREQUENCY
+  DWORD everySegment = 1;
+  ::WSAIoctl(s, kSetAckFrequency, &everySegment, sizeof everySegment, nullptr, 0, &returned, nullptr, nullptr);
 }
 
+// Windows acknowledges every segment when asked once per socket (Windows 10 and later; older
+// systems and Wine refuse, and keep their delayed acknowledgement).
 void AcknowledgeAtOnce(Handle) {}
 
 }  // namespace tamsu::sockets
