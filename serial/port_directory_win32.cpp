@@ -2,6 +2,10 @@
 // is probed by opening it exclusively, as the line itself opens it.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
 #include "serial/port_directory.h"
 #include "serial/wide_text.h"
 
@@ -16,6 +20,23 @@ int OpenPortDirectory(const std::string&, const std::string&, bool, std::string*
 }
 
 std::vector<VirtualPort> ListVirtualPorts() { return {}; }
+
+// A record file: a regular file, not a link (a reparse point), opened by its wide-character
+// name. Windows' folders under the user's profile are the user's own; no owner test here.
+int OpenPrivateFile(const std::string& path, bool append, std::string* problem) {
+  if (problem) problem->clear();
+  const std::wstring name = Widen(path);
+  const DWORD attributes = ::GetFileAttributesW(name.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
+    if (problem) *problem = "is a link or a folder, not a file; give a file of your own";
+    return -1;
+  }
+  if (attributes == INVALID_FILE_ATTRIBUTES && !append) return -1;
+  const int fd = ::_wopen(name.c_str(), (append ? _O_WRONLY | _O_APPEND | _O_CREAT : _O_RDONLY) | _O_BINARY | _O_NOINHERIT,
+                          _S_IREAD | _S_IWRITE);
+  if (fd < 0 && problem) *problem = "cannot be opened";
+  return fd;
+}
 
 PortProbe ProbePort(const std::string& devicePath) {
   PortProbe probe;
