@@ -1,14 +1,18 @@
 #include "cli/plan.h"
 
-#include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -27,10 +31,14 @@ constexpr char kBom[] = "\xEF\xBB\xBF";
 // The file's whole text, refusing what is not a regular file (a FIFO would hang the run). A
 // file that cannot be read is a failure of the file, not of the command line.
 std::string ReadText(const std::string& path, const char* what) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) throw Failure(std::string(what) + " " + path + ": " + std::strerror(errno));
-  if (!S_ISREG(st.st_mode)) throw Failure(std::string(what) + " " + path + ": not a regular file");
-  std::ifstream file(path, std::ios::binary);
+  // A UTF-8 name through the wide-character API where the system has one, so any name opens.
+  const std::filesystem::path name(std::u8string(path.begin(), path.end()));
+  std::error_code error;
+  const auto status = std::filesystem::status(name, error);
+  if (error) throw Failure(std::string(what) + " " + path + ": " + error.message());
+  if (status.type() != std::filesystem::file_type::regular)
+    throw Failure(std::string(what) + " " + path + ": not a regular file");
+  std::ifstream file(name, std::ios::binary);
   if (!file) throw Failure(std::string(what) + " " + path + ": cannot be read");
   std::ostringstream text;
   text << file.rdbuf();
@@ -190,6 +198,17 @@ std::string ProvisionRecordHeader() { return std::string(kRecordHeader) + ",Plan
 
 namespace {
 
+#ifdef _WIN32
+long long FileSize(int fd) { return ::_filelengthi64(fd); }
+bool FlushToDisk(int fd) { return ::_commit(fd) == 0; }
+#else
+long long FileSize(int fd) {
+  struct stat st {};
+  return ::fstat(fd, &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+}
+bool FlushToDisk(int fd) { return ::fsync(fd) == 0; }
+#endif
+
 // The record, opened only when nobody else can have put or changed it.
 int OpenRecord(const std::string& path, bool append) {
   std::string problem;
@@ -202,13 +221,14 @@ int OpenRecord(const std::string& path, bool append) {
 
 void AppendRecord(const std::string& path, const std::vector<RecordLine>& lines) {
   const int fd = OpenRecord(path, true);
-  struct stat st {};
   std::string text;
-  if (::fstat(fd, &st) != 0) {
+  const auto size = FileSize(fd);
+  if (size < 0) {
+    const std::string why = std::strerror(errno);
     ::close(fd);
-    throw Failure("record " + path + ": " + std::strerror(errno));
+    throw Failure("record " + path + ": " + why);
   }
-  if (st.st_size == 0) text = std::string(kBom) + ProvisionRecordHeader() + "\r\n";
+  if (size == 0) text = std::string(kBom) + ProvisionRecordHeader() + "\r\n";
   for (const RecordLine& l : lines) {
     for (const std::string* cell : {&l.when, &l.port, &l.address, &l.baud, &l.page}) text += RecordCell(*cell) + ',';
     text += RecordFieldCells(l.field) + ',' + RecordCell(l.planLine) + "\r\n";
@@ -224,7 +244,7 @@ void AppendRecord(const std::string& path, const std::vector<RecordLine>& lines)
     }
     written += static_cast<size_t>(n);
   }
-  const bool synced = ::fsync(fd) == 0;
+  const bool synced = FlushToDisk(fd);
   const bool closed = ::close(fd) == 0;
   if (!synced || !closed) throw Failure("record " + path + ": " + std::strerror(errno));
 }

@@ -1,6 +1,6 @@
 #include "cli/ports.h"
 
-#include <sys/stat.h>
+#include <filesystem>
 
 #include "cli/options.h"
 #include "serial/network_ports.h"
@@ -29,15 +29,24 @@ std::string ResolvePort(const std::string& given) {
   if (given.find('/') == std::string::npos) {
     for (const VirtualPort& port : ListVirtualPorts())
       if (port.name == given) path = port.devicePath;
-    struct stat st {};
-    if (path == given && ::stat(("/dev/" + given).c_str(), &st) == 0) path = "/dev/" + given;
+#ifdef _WIN32
+    // COM3 and com3 are one port; only the \\.\ form reaches COM10 and above.
+    if (path == given && given.size() > 3 && (given[0] | 0x20) == 'c' && (given[1] | 0x20) == 'o' &&
+        (given[2] | 0x20) == 'm')
+      path = "\\\\.\\" + given;
+#else
+    std::error_code error;
+    if (path == given && std::filesystem::exists("/dev/" + given, error)) path = "/dev/" + given;
+#endif
   }
   const PortProbe probe = ProbePort(path);
   switch (probe.status) {
     case PortStatus::Available: return path;
-    case PortStatus::Missing: throw UsageError("no such port: " + given);
-    case PortStatus::Busy: throw UsageError("port " + given + " is busy: another program holds it");
-    case PortStatus::NoPermission: throw UsageError(probe.hint);
+    // A port that is missing, busy or not ours to open is a failure of the port, not of the
+    // command line.
+    case PortStatus::Missing: throw Failure("no such port: " + given);
+    case PortStatus::Busy: throw Failure("port " + given + " is busy: another program holds it");
+    case PortStatus::NoPermission: throw Failure(probe.hint);
   }
   return path;
 }

@@ -21,7 +21,7 @@ bool IsNetworkPort(const std::string& port);
 
 // What --port names: a network address as given; the name of a listed port its path; else
 // the path as given. A device path that does not exist, is busy or may not be opened is a
-// UsageError (nothing is sent).
+// Failure of the port (nothing is sent).
 std::string ResolvePort(const std::string& given);
 
 }  // namespace tamsu::cli

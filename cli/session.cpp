@@ -35,13 +35,7 @@ std::string ModeName(ConfigMode mode) {
 const std::string& Session::Path() {
   if (!path_.empty()) return path_;
   if (options_.port) {
-    // A port that is missing, busy or not ours to open is a failure of the port, not of the
-    // command line.
-    try {
-      path_ = ResolvePort(*options_.port);
-    } catch (const UsageError& error) {
-      throw Failure(error.what());
-    }
+    path_ = ResolvePort(*options_.port);
   } else {
     // As the window does: the first port of the list.
     for (const PortEntry& entry : ListPorts())

@@ -1,12 +1,5 @@
 #include "serial/network_line.h"
 
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <condition_variable>
 #include <memory>
@@ -16,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "serial/sockets.h"
+
 namespace tamsu {
 namespace {
 
@@ -24,44 +19,40 @@ int MillisLeft(std::chrono::steady_clock::time_point deadline) {
   return left < 0 ? 0 : static_cast<int>(left);
 }
 
-void SetOption(int fd, int level, int name, int value) { ::setsockopt(fd, level, name, &value, sizeof value); }
-
-// One attempt on one resolved address; the socket (non-blocking) or -1 with errno set.
-int ConnectOne(const addrinfo* ai, std::chrono::steady_clock::time_point deadline) {
-  const int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
-  if (fd < 0) return -1;
-  if (::connect(fd, ai->ai_addr, ai->ai_addrlen) != 0) {
-    if (errno != EINPROGRESS) {
-      const int e = errno;
-      ::close(fd);
+// One attempt on one resolved address; the socket (non-blocking) or none with errno set.
+sockets::Handle ConnectOne(const addrinfo* ai, std::chrono::steady_clock::time_point deadline) {
+  const sockets::Handle fd = sockets::Open(ai);
+  if (fd == sockets::kNone) {
+    errno = sockets::LastError();
+    return sockets::kNone;
+  }
+  if (sockets::Connect(fd, ai) != 0) {
+    if (const int e = sockets::LastError(); e != EINPROGRESS) {
+      sockets::Close(fd);
       errno = e;
-      return -1;
+      return sockets::kNone;
     }
-    pollfd p{fd, POLLOUT, 0};
+    short revents = 0;
     int r;
     do {
-      r = ::poll(&p, 1, MillisLeft(deadline));
-    } while (r < 0 && errno == EINTR);
+      r = sockets::Wait(fd, POLLOUT, MillisLeft(deadline), &revents);
+    } while (r < 0 && sockets::LastError() == EINTR);
     int err = 0;
-    socklen_t len = sizeof err;
     if (r == 0) {
       err = ETIMEDOUT;
-    } else if (r < 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) {
-      err = errno;
+    } else if (r < 0) {
+      err = sockets::LastError();
+    } else {
+      err = sockets::PendingError(fd);
     }
     if (err != 0) {
-      ::close(fd);
+      sockets::Close(fd);
       errno = err;
-      return -1;
+      return sockets::kNone;
     }
   }
   // Requests are a few bytes each and every millisecond counts against the reply wait.
-  SetOption(fd, IPPROTO_TCP, TCP_NODELAY, 1);
-  // A gateway that vanishes without closing (power, cable) is noticed within half a minute.
-  SetOption(fd, SOL_SOCKET, SO_KEEPALIVE, 1);
-  SetOption(fd, IPPROTO_TCP, TCP_KEEPIDLE, 10);
-  SetOption(fd, IPPROTO_TCP, TCP_KEEPINTVL, 5);
-  SetOption(fd, IPPROTO_TCP, TCP_KEEPCNT, 3);
+  sockets::TuneForRequests(fd);
   return fd;
 }
 
@@ -105,7 +96,7 @@ int Resolve(const std::string& host, const std::string& port, std::chrono::stead
       lookup->done.notify_all();
     }).detach();
   } catch (const std::system_error&) {
-    return EAI_SYSTEM;
+    return sockets::LookupSystemError();
   }
   std::unique_lock lock(lookup->mutex);
   if (!lookup->done.wait_until(lock, deadline, [&] { return lookup->finished; })) {
@@ -124,27 +115,31 @@ NetworkLine::~NetworkLine() { Close(); }
 bool NetworkLine::Open(const NetworkAddress& address, uint32_t baud, Clock::time_point deadline, std::string* error) {
   Close();
   address_ = address;
+  if (!sockets::Start()) {
+    if (error) *error = address.Describe() + ": the sockets layer cannot be started";
+    return false;
+  }
   const std::string where = address.Describe();
   addrinfo* list = nullptr;
   bool timedOut = false;
   if (const int r = Resolve(address.host, std::to_string(address.port), deadline, &list, &timedOut); r != 0) {
     if (error) {
       *error = where + (timedOut ? ": the name server did not answer within " + Seconds(kOpenDeadline)
-                                 : ": unknown host (" + std::string(::gai_strerror(r)) + ")");
+                                 : ": unknown host (" + sockets::LookupErrorText(r) + ")");
     }
     return false;
   }
   int lastError = ETIMEDOUT;
-  for (const addrinfo* ai = list; ai && fd_ < 0; ai = ai->ai_next) {
+  for (const addrinfo* ai = list; ai && fd_ == sockets::kNone; ai = ai->ai_next) {
     if (Clock::now() >= deadline) break;
     fd_ = ConnectOne(ai, deadline);
-    if (fd_ < 0) lastError = errno;
+    if (fd_ == sockets::kNone) lastError = errno;
   }
   ::freeaddrinfo(list);
-  if (fd_ < 0) {
+  if (fd_ == sockets::kNone) {
     if (error) {
       *error = where + (lastError == ETIMEDOUT ? ": no answer within " + Seconds(kOpenDeadline)
-                                               : ": " + std::string(std::strerror(lastError)));
+                                               : ": " + sockets::ErrorText(lastError));
     }
     return false;
   }
@@ -175,26 +170,26 @@ bool NetworkLine::Open(const NetworkAddress& address, uint32_t baud, Clock::time
 
 void NetworkLine::Close() {
   std::lock_guard<std::mutex> lock(writeMutex_);
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  sockets::Close(fd_);
+  fd_ = sockets::kNone;
   comPort_.store(false, std::memory_order_release);
 }
 
 bool NetworkLine::SendLocked(const std::vector<uint8_t>& bytes, Clock::time_point deadline) {
   size_t done = 0;
   while (done < bytes.size()) {
-    if (fd_ < 0) return false;
-    const ssize_t n = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (fd_ == sockets::kNone) return false;
+    const long n = sockets::Send(fd_, bytes.data() + done, bytes.size() - done);
     if (n > 0) {
       done += static_cast<size_t>(n);
       continue;
     }
-    if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
+    if (n < 0 && sockets::LastError() != EAGAIN && sockets::LastError() != EINTR) return false;
     const int left = MillisLeft(deadline);
     if (left <= 0) return false;
-    pollfd p{fd_, POLLOUT, 0};
-    if (::poll(&p, 1, left) < 0 && errno != EINTR) return false;
-    if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) return false;
+    short revents = 0;
+    if (sockets::Wait(fd_, POLLOUT, left, &revents) < 0 && sockets::LastError() != EINTR) return false;
+    if (revents & (POLLERR | POLLHUP | POLLNVAL)) return false;
   }
   return true;
 }
@@ -216,21 +211,21 @@ bool NetworkLine::Write(const uint8_t* buffer, size_t count, Clock::time_point d
 }
 
 size_t NetworkLine::Read(uint8_t* buffer, size_t max, bool* gone) {
-  if (fd_ < 0 || max == 0) return 0;
+  if (fd_ == sockets::kNone || max == 0) return 0;
   if (address_.kind == NetworkKind::RawTcp) {
-    const ssize_t n = ::recv(fd_, buffer, max, MSG_DONTWAIT);
+    const long n = sockets::Receive(fd_, buffer, max);
     if (n > 0) {
       AcknowledgeAtOnce();
       return static_cast<size_t>(n);
     }
-    if (gone && (n == 0 || (errno != EAGAIN && errno != EINTR))) *gone = true;
+    if (gone && (n == 0 || (sockets::LastError() != EAGAIN && sockets::LastError() != EINTR))) *gone = true;
     return 0;
   }
   // Decoded data is never longer than what was read, so it fits the caller's buffer.
   uint8_t raw[512];
-  const ssize_t n = ::recv(fd_, raw, std::min(max, sizeof raw), MSG_DONTWAIT);
+  const long n = sockets::Receive(fd_, raw, std::min(max, sizeof raw));
   if (n <= 0) {
-    if (gone && (n == 0 || (errno != EAGAIN && errno != EINTR))) *gone = true;
+    if (gone && (n == 0 || (sockets::LastError() != EAGAIN && sockets::LastError() != EINTR))) *gone = true;
     return 0;
   }
   AcknowledgeAtOnce();
@@ -243,17 +238,16 @@ size_t NetworkLine::Read(uint8_t* buffer, size_t max, bool* gone) {
 }
 
 // A gateway that waits for our acknowledgement before it sends its next small segment (Nagle)
-// would hold a reply for as long as a delayed acknowledgement takes; the kernel forgets this
-// after each acknowledgement, so it is asked for again after every read.
-void NetworkLine::AcknowledgeAtOnce() { SetOption(fd_, IPPROTO_TCP, TCP_QUICKACK, 1); }
+// would hold a reply for as long as a delayed acknowledgement takes.
+void NetworkLine::AcknowledgeAtOnce() { sockets::AcknowledgeAtOnce(fd_); }
 
 template <typename Done>
 bool NetworkLine::Negotiate(Done done, Clock::time_point deadline, std::string* error) {
   uint8_t scratch[512];
   while (!done()) {
-    pollfd p{fd_, POLLIN, 0};
-    const int r = ::poll(&p, 1, MillisLeft(deadline));
-    if (r < 0 && errno == EINTR) continue;
+    short revents = 0;
+    const int r = sockets::Wait(fd_, POLLIN, MillisLeft(deadline), &revents);
+    if (r < 0 && sockets::LastError() == EINTR) continue;
     if (r <= 0) {
       if (error) *error = address_.Describe() + ": the gateway did not answer the line settings within " + Seconds(kOpenDeadline);
       return false;
@@ -270,7 +264,7 @@ bool NetworkLine::Negotiate(Done done, Clock::time_point deadline, std::string* 
 
 bool NetworkLine::SetLine(uint32_t baud, Clock::time_point deadline, std::string* error) {
   if (address_.kind == NetworkKind::RawTcp) return true;
-  if (fd_ < 0) return false;
+  if (fd_ == sockets::kNone) return false;
   codec_.ForgetAcks();
   std::vector<uint8_t> out;
   telnet::EncodeSetBaudRate(baud, out);

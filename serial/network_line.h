@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "serial/network_ports.h"
+#include "serial/sockets.h"
 #include "serial/telnet.h"
 
 namespace tamsu {
@@ -31,7 +32,7 @@ class NetworkLine {
   // reason for the user in `error`; nothing is left open then.
   bool Open(const NetworkAddress& address, uint32_t baud, Clock::time_point deadline, std::string* error);
   void Close();
-  int Descriptor() const { return fd_; }
+  sockets::Handle Descriptor() const { return fd_; }
   const NetworkAddress& Address() const { return address_; }
   // Only RFC 2217 can set the gateway's rate; over raw TCP the gateway's own setting holds.
   bool SetsRate() const { return address_.kind == NetworkKind::Rfc2217; }
@@ -56,7 +57,7 @@ class NetworkLine {
   template <typename Done>
   bool Negotiate(Done done, Clock::time_point deadline, std::string* error);
 
-  int fd_ = -1;
+  sockets::Handle fd_ = sockets::kNone;
   NetworkAddress address_;
   telnet::Codec codec_;  // receive thread, or the opener while nobody reads
   std::atomic<bool> comPort_{false};

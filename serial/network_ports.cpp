@@ -1,13 +1,11 @@
 #include "serial/network_ports.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+
+#include "serial/user_files.h"
 
 namespace tamsu {
 namespace {
@@ -36,27 +34,6 @@ NetworkAddress Fail(std::string why) {
   NetworkAddress a;
   a.error = std::move(why);
   return a;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-bool MakeDirectories(const std::string& dir) {
-  for (size_t pos = 1; pos != std::string::npos;) {
-    pos = dir.find('/', pos + 1);
-    const std::string level = dir.substr(0, pos);
-    if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  }
-  struct stat st{};
-  return ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 }  // namespace
@@ -124,34 +101,16 @@ bool IsNetworkPath(std::string_view path) {
 }
 
 std::string NetworkPortsFile() {
-  // Relative values are to be ignored, as the base directory rules ask.
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  std::string base;
-  if (config && config[0] == '/') {
-    base = config;
-  } else {
-    const char* home = std::getenv("HOME");
-    if (!home || home[0] != '/') return {};
-    base = std::string(home) + "/.config";
-  }
-  return base + "/tamsu-tools/network-ports";
+  const std::string base = UserConfigDirectory();
+  return base.empty() ? std::string() : base + kPathSeparator + "tamsu-tools" + kPathSeparator + "network-ports";
 }
 
 std::vector<std::string> RememberedNetworkPorts() {
   std::vector<std::string> out;
   const std::string file = NetworkPortsFile();
   if (file.empty()) return out;
-  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return out;
-  struct stat st{};
   std::string text;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    char buf[4096];
-    ssize_t n;
-    while (text.size() < kMaxFileSize && (n = ::read(fd, buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
-  }
-  ::close(fd);
-  if (text.size() > kMaxFileSize) text.resize(kMaxFileSize);
+  if (!ReadSmallFile(file, kMaxFileSize, &text)) return out;
   size_t begin = 0;
   while (begin < text.size() && out.size() < kRememberedNetworkPorts) {
     size_t end = text.find('\n', begin);
@@ -173,19 +132,7 @@ bool RememberNetworkPort(std::string_view address) {
   if (ports.size() > kRememberedNetworkPorts) ports.resize(kRememberedNetworkPorts);
   std::string text;
   for (const std::string& p : ports) text += p + "\n";
-
-  const std::string dir = file.substr(0, file.rfind('/'));
-  if (!MakeDirectories(dir)) return false;
-  // A new file beside the old, renamed over it once complete: a crash leaves one or the other.
-  std::string temp = file + ".XXXXXX";
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool written = WriteAll(fd, text) && ::fsync(fd) == 0;
-  if (::close(fd) != 0 || !written || ::rename(temp.c_str(), file.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  return true;
+  return ReplaceWholeFile(file, text);
 }
 
 }  // namespace tamsu

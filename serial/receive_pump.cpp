@@ -1,9 +1,5 @@
 #include "serial/receive_pump.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -17,11 +13,6 @@
 namespace tamsu {
 
 ReceivePump::ReceivePump(Link& link) : link_(link) {
-  wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (wakeFd_ < 0) {
-    std::perror("eventfd");
-    std::abort();
-  }
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -34,22 +25,17 @@ ReceivePump::~ReceivePump() {
   }
   idle_.notify_all();
   thread_.join();
-  ::close(wakeFd_);
 }
 
 void ReceivePump::SetSeams(Seams seams) {
   Hold([&] { seams_ = std::move(seams); });
 }
 
-void ReceivePump::Wake() {
-  uint64_t one = 1;
-  ssize_t ignored = ::write(wakeFd_, &one, sizeof one);
-  (void)ignored;
-}
+void ReceivePump::Wake() { waiter_.Wake(); }
 
 void ReceivePump::Hold(const std::function<void()>& change) {
-  // Raised before the mutex is taken: the thread holds the mutex while it sits in ppoll, and
-  // the eventfd gets it out. Raising needs no lock; the thread re-tests it under the mutex.
+  // Raised before the mutex is taken: the thread holds the mutex while it waits on the line,
+  // and the waiter's wake-up gets it out. Raising needs no lock; the thread re-tests it under the mutex.
   pauseRequests_.fetch_add(1, std::memory_order_acq_rel);
   Wake();
   {
@@ -251,34 +237,17 @@ void ReceivePump::Run() {
       continue;
     }
 
-    const int fd = link_.Port.Descriptor();
-    pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-    timespec timeout{};
-    timespec* timeoutPtr = nullptr;
-    if (collecting) {
-      auto left = silenceEnds - Clock::now();
-      if (left < Clock::duration::zero()) left = Clock::duration::zero();
-      auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-      timeout.tv_sec = static_cast<time_t>(ns / 1000000000);
-      timeout.tv_nsec = static_cast<long>(ns % 1000000000);
-      timeoutPtr = &timeout;
-    }
-    int ready = ::ppoll(fds, 2, timeoutPtr, nullptr);
+    const LineWaiter::Result ready = waiter_.Wait(link_.Port, collecting ? &silenceEnds : nullptr);
     wakeups_.fetch_add(1, std::memory_order_relaxed);
-    if (ready < 0 && errno != EINTR) {
+    if (ready.failed) {
       MarkHungUp();
       continue;
     }
-    if (fds[1].revents & POLLIN) {
-      uint64_t drained;
-      ssize_t ignored = ::read(wakeFd_, &drained, sizeof drained);
-      (void)ignored;
-    }
 
-    if (fds[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {
+    if (ready.ready) {
       // A hung-up line (adapter unplugged, gateway gone) is not used again until re-opened.
       bool hungUp = false;
-      size_t n = link_.Port.ReadReady(chunk, sizeof chunk, fds[0].revents, &hungUp);
+      size_t n = link_.Port.ReadReady(chunk, sizeof chunk, ready.events, &hungUp);
       if (hungUp) MarkHungUp();
       if (n > 0) {
         link_.IncomingRing.PushRun(chunk, n);

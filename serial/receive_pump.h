@@ -1,7 +1,7 @@
 // The receive thread: moves bytes from the port into IncomingRing and releases them whole into
 // FrameRing: the reply an exchange expects at its last byte, anything else after 30 ms of
-// silence on the monotonic clock. It sleeps on the descriptor (or, while the port is closed, on
-// a condition), so an idle tool costs no processor time.
+// silence on the monotonic clock. It sleeps on the line (or, while the port is closed, on a
+// condition), so an idle tool costs no processor time.
 #pragma once
 
 #include <array>
@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "serial/framing.h"
+#include "serial/line_wait.h"
 
 namespace tamsu {
 
@@ -93,7 +94,7 @@ class ReceivePump {
   void DropStale();
 
   Link& link_;
-  int wakeFd_ = -1;
+  LineWaiter waiter_;  // the line, the wake-up and the silence deadline, one wait
   // Held by the receive thread while it uses the descriptor. Everything its waits test
   // (pauseRequests_ going down, stop_, the port's state) changes under it.
   std::mutex mutex_;

@@ -67,8 +67,21 @@ void DelayMs(double ms) {
     until.tv_nsec -= 1000000000L;
     ++until.tv_sec;
   }
+#ifdef _WIN32
+  // MinGW's clock_nanosleep takes an absolute monotonic time for a wall-clock one and returns
+  // at once: sleep in steps on the monotonic clock instead.
+  for (;;) {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const double left = static_cast<double>(until.tv_sec - now.tv_sec) * 1e9 + static_cast<double>(until.tv_nsec - now.tv_nsec);
+    if (left <= 0) return;
+    const timespec step{static_cast<time_t>(left / 1e9), static_cast<long>(std::fmod(left, 1e9))};
+    nanosleep(&step, nullptr);
+  }
+#else
   while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
   }
+#endif
 }
 
 }  // namespace tamsu

@@ -56,17 +56,11 @@ uint32_t BaudOfLineSpeed(unsigned speed) {
 
 SerialPort::SerialPort() = default;
 
+// The receive thread polls a socket as it polls a tty.
+void SerialPort::AdoptNetworkLine() { fd_.store(net_->Descriptor(), std::memory_order_release); }
+
 SerialPort::~SerialPort() {
   if (IsOpen() || Descriptor() >= 0) Close();
-}
-
-void SerialPort::Configure(const std::string& devicePath, uint8_t dataBits, uint8_t parity, uint8_t stopBits,
-                           uint32_t baudRate) {
-  settings_.devicePath = devicePath;
-  settings_.dataBits = dataBits;
-  settings_.parity = parity;
-  settings_.stopBits = stopBits;
-  settings_.baudRate = baudRate;
 }
 
 int SerialPort::Open() {
@@ -92,47 +86,6 @@ int SerialPort::Open() {
   open_.store(1, std::memory_order_release);
   return 1;
 }
-
-int SerialPort::OpenNetwork() {
-  const NetworkAddress address = ParseNetworkAddress(settings_.devicePath);
-  if (!address) {
-    lastError_ = address.error;
-    return 0;
-  }
-  auto line = std::make_unique<NetworkLine>();
-  if (settings_.dataBits != 8 || settings_.parity != 0 || settings_.stopBits != 0 ||
-      !line->Open(address, settings_.baudRate, NetworkLine::Clock::now() + NetworkLine::kOpenDeadline, &lastError_)) {
-    open_.store(0, std::memory_order_release);
-    return 0;
-  }
-  net_ = std::move(line);
-  fd_.store(net_->Descriptor(), std::memory_order_release);
-  open_.store(1, std::memory_order_release);
-  return 1;
-}
-
-bool SerialPort::ChangeRate(const std::string& devicePath, uint32_t baudRate) {
-  if (!net_ || !IsOpen()) return false;
-  const NetworkAddress address = ParseNetworkAddress(devicePath);
-  if (!address || address.Canonical() != net_->Address().Canonical()) return false;
-  if (!net_->SetLine(baudRate, NetworkLine::Clock::now() + NetworkLine::kOpenDeadline, &lastError_)) return false;
-  settings_.devicePath = devicePath;
-  settings_.baudRate = baudRate;
-  return true;
-}
-
-void SerialPort::PurgeRemote() {
-  if (net_ && IsOpen()) net_->PurgeReceive();
-}
-
-bool SerialPort::SetsLineRate() const {
-  if (net_) return net_->SetsRate();
-  if (!IsNetworkPath(settings_.devicePath)) return true;
-  const NetworkAddress address = ParseNetworkAddress(settings_.devicePath);
-  return !address || address.kind == NetworkKind::Rfc2217;
-}
-
-std::string SerialPort::Transport() const { return net_ ? net_->Address().Describe() : std::string(); }
 
 void SerialPort::Close() {
   open_.store(0, std::memory_order_release);

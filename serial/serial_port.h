@@ -1,5 +1,6 @@
-// The one serial line of the tool: POSIX termios on a device path, or a serial line behind a
-// network gateway when the path is a network address (tcp://, rfc2217://, HOST:PORT).
+// The one serial line of the tool: POSIX termios on a device path (Windows: \\.\COMn, overlapped),
+// or a serial line behind a network gateway when the path is a network address (tcp://,
+// rfc2217://, HOST:PORT).
 #pragma once
 
 #include <atomic>
@@ -10,7 +11,8 @@
 
 namespace tamsu {
 
-// The termios speed of a line rate (1200 to 115200), or 0 (B0) when the rate has none.
+// The termios speed of a line rate (1200 to 115200), or 0 (B0) when the rate has none
+// (Windows: the rate itself, or 0).
 unsigned LineSpeedOf(uint32_t baud);
 // The line rate of a termios speed, or 0 when it is none of those above.
 uint32_t BaudOfLineSpeed(unsigned speed);
@@ -68,9 +70,21 @@ class SerialPort {
   bool IsOpen() const { return open_.load(std::memory_order_acquire) != 0; }
   int Descriptor() const { return fd_.load(std::memory_order_acquire); }
   const PortSettings& Settings() const { return settings_; }
+#ifdef _WIN32
+  // The receive thread's wait (Windows): the event that is signalled when the line has something
+  // to take, after starting a read of the device if none is in flight; null when nothing is
+  // open. `now` is set when there is something to take already.
+  void* ReadEvent(bool* now);
+#endif
 
  private:
   int OpenNetwork();
+  // The platform's part of taking a network line that has just connected.
+  void AdoptNetworkLine();
+#ifdef _WIN32
+  struct Device;  // the COM port's handle, its reads and writes in flight, the socket's event
+  std::unique_ptr<Device> win_;
+#endif
 
   PortSettings settings_;
   std::unique_ptr<NetworkLine> net_;  // set while a network line is open
