@@ -63,9 +63,9 @@ void Encode(const std::string& type, const std::string& text, uint16_t reg, std:
     return;
   }
   if (type == "u32") {
-    wide = static_cast<uint32_t>(ParseInteger(text, 0, 4294967295L, what));
+    wide = static_cast<uint32_t>(ParseInteger(text, 0, 4294967295LL, what));
   } else if (type == "s32") {
-    wide = static_cast<uint32_t>(ParseInteger(text, -2147483648L, 2147483647L, what));
+    wide = static_cast<uint32_t>(ParseInteger(text, -2147483648LL, 2147483647LL, what));
   } else {
     const double number = ParseNumber(text, what);
     if (std::fabs(number) > std::numeric_limits<float>::max())
@@ -80,14 +80,14 @@ void Encode(const std::string& type, const std::string& text, uint16_t reg, std:
 }  // namespace
 
 int CheckedAddress(const std::string& text) {
-  const long address = ParseInteger(text, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), "address");
+  const long long address = ParseInteger(text, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), "address");
   if (address == 0) throw UsageError("Address Cannot be 0");
   if (address < 1 || address > 255) throw UsageError("address must be 1 to 255, not " + text);
   return static_cast<int>(address);
 }
 
 uint32_t CheckedBaud(const std::string& text) {
-  const long baud = ParseInteger(text, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), "baud rate");
+  const long long baud = ParseInteger(text, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), "baud rate");
   if (baud != 2400 && baud != 4800 && baud != 9600) throw UsageError("Baudrate Error");
   return static_cast<uint32_t>(baud);
 }
@@ -161,7 +161,7 @@ int RunRaw(const Options& options, Io& io) {
   Table table{{"register", "value"}, {}};
   if (read) {
     ExpectWords(options, 2, 3, kUsage);
-    const long count = options.words.size() > 2 ? ParseInteger(options.words[2], 1, 125 / WordsPer(type), "count") : 1;
+    const long long count = options.words.size() > 2 ? ParseInteger(options.words[2], 1, 125 / WordsPer(type), "count") : 1;
     const auto registers = static_cast<uint16_t>(count * WordsPer(type));
     if (reg + registers > 65536) throw UsageError("registers beyond 0xFFFF");
     Session session(options);

@@ -68,7 +68,7 @@ void Apply(Options& options, const std::string& name, const std::string& value) 
 
 }  // namespace
 
-long ParseInteger(std::string_view text, long min, long max, std::string_view what) {
+long long ParseInteger(std::string_view text, long long min, long long max, std::string_view what) {
   std::string_view digits = text;
   bool negative = false;
   if (!digits.empty() && (digits.front() == '-' || digits.front() == '+')) {
@@ -80,7 +80,7 @@ long ParseInteger(std::string_view text, long min, long max, std::string_view wh
     base = 16;
     digits.remove_prefix(2);
   }
-  long value = 0;
+  long long value = 0;
   const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
   if (digits.empty() || error == std::errc::invalid_argument || end != digits.data() + digits.size() ||
       (digits.front() == '-' || digits.front() == '+'))

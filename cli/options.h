@@ -50,7 +50,7 @@ Options ParseOptions(const std::vector<std::string>& args);
 
 // A whole integer in [min, max], decimal or 0x hexadecimal; otherwise a UsageError naming
 // `what` and the text.
-long ParseInteger(std::string_view text, long min, long max, std::string_view what);
+long long ParseInteger(std::string_view text, long long min, long long max, std::string_view what);
 // A whole decimal number ("C" rules: "1.5", never "1,5").
 double ParseNumber(std::string_view text, std::string_view what);
 

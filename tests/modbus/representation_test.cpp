@@ -56,23 +56,23 @@ TEST(WriteRange, EveryShownValueWrittenExactlyAndNothingPastTheEnds) {
     WriteWidth width;
     int multiplier, decimals;
     const Representation* shown;
-    long least, greatest;
+    long long least, greatest;
   } spans[] = {{WriteWidth::Word, 10, 1, &signedTenths, -32768, 32767},
                {WriteWidth::Word, 100, 2, &unsignedHundredths, 0, 65535},
                {WriteWidth::Word, 1000, 3, nullptr, -32768, 65535},
                {WriteWidth::Unsigned16, 1, 0, &whole, 0, 65535},
-               {WriteWidth::Wide, 10, 1, nullptr, -2147483648L, 4294967295L}};
+               {WriteWidth::Wide, 10, 1, nullptr, -2147483648LL, 4294967295LL}};
   for (const auto& s : spans) {
     const WriteRange span = WriteRangeOf(s.width, s.multiplier, s.shown);
     SCOPED_TRACE(span.Text());
-    const long step = std::max(1L, (s.greatest - s.least) / 70000);
-    for (long raw = s.least; raw <= s.greatest; raw += step) {
+    const long long step = std::max(1LL, (s.greatest - s.least) / 70000);
+    for (long long raw = s.least; raw <= s.greatest; raw += step) {
       const std::string typed = FormatScaled(static_cast<double>(raw) / s.multiplier, s.decimals);
       const double number = TextToDouble(typed);
       ASSERT_TRUE(span.Holds(number) && span.Whole(number)) << typed;
       ASSERT_EQ(TruncateProduct(number * s.multiplier), static_cast<double>(raw)) << typed;
     }
-    for (long raw : {s.least - 1, s.greatest + 1})
+    for (long long raw : {s.least - 1, s.greatest + 1})
       EXPECT_FALSE(span.Holds(TextToDouble(FormatScaled(static_cast<double>(raw) / s.multiplier, s.decimals)))) << raw;
   }
   EXPECT_EQ(WriteRangeOf(WriteWidth::Word, 10, &signedTenths).Text(), "-3276.8 to 3276.7");
