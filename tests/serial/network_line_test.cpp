@@ -71,8 +71,8 @@ class LoopbackGateway {
       while (have >= kRequest.size()) {
         sockets::Send(peer, kReply.data(), 3);
         std::this_thread::sleep_for(5ms);  // a gap well inside the silence: still one reply
+        answered_.fetch_add(1);  // counted before its last byte, so the reader never sees it first
         sockets::Send(peer, kReply.data() + 3, kReply.size() - 3);
-        answered_.fetch_add(1);
         std::memmove(got.data(), got.data() + kRequest.size(), have - kRequest.size());
         have -= kRequest.size();
       }
