@@ -201,23 +201,24 @@ void PageRunner::BlockRead() {
   }
 }
 
-void PageRunner::RealTimePoll(const PageInputs& inputs) {
+bool PageRunner::RealTimePoll(const PageInputs& inputs) {
   inputs_ = inputs;
   if (declaration_.block.count > 0) {
-    if (stop_ && stop_()) return;
+    if (stop_ && stop_()) return false;
     if (say_) say_("Reading live values\u2026");
     BlockRead();
-    return;
+    return true;
   }
   for (int edit : declaration_.poll) {
     if (model_.Skipped(inputs_, edit)) continue;
     for (size_t i = 0; i < declaration_.rows.size(); ++i)
       if (declaration_.rows[i].edit == edit) {
-        if (!Next("Reading", i)) return;
+        if (!Next("Reading", i)) return false;
         ReadRow(i, declaration_.pollShowsErrors);
         break;
       }
   }
+  return true;
 }
 
 void PageRunner::RealTimeClicked(const PageInputs& inputs) {

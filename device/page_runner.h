@@ -72,8 +72,9 @@ class PageRunner {
   void SetUp(int button, const PageInputs& inputs);
   // Whichever of the two the button is; false when the page has no such button.
   bool Press(int button, const PageInputs& inputs);
-  // One pass of the page's live reads: the declared block, or the polled rows in order.
-  void RealTimePoll(const PageInputs& inputs);
+  // One pass of the page's live reads: the declared block, or the polled rows in order. False
+  // when it stopped before its last read (a partial pass: the fields after it were not read).
+  bool RealTimePoll(const PageInputs& inputs);
   // The user clicked the real-time box (its new state is in `inputs`).
   void RealTimeClicked(const PageInputs& inputs);
   // A selector's entry changed: blanks what the entry blanks, then the enabled states.

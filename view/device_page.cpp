@@ -48,21 +48,29 @@ class DevicePage::LineSide : public PageOutput {
       : page_(page), line_(context.line), runner_(context.link, declaration, context.line.JobMessages(), *this) {}
 
   PageRunner& Runner() { return runner_; }
+  // Line thread: the page's state the job running now was made for.
+  void MadeAt(uint64_t made) { made_ = made; }
   // On the window thread: `f` applied to the page, if it is still there.
   void ToPage(std::function<void(DevicePage&)> f) {
     line_.ToWindow([page = page_, f = std::move(f)] {
       if (page) f(*page);
     });
   }
+  // A report for field `id`: applied only if the page has not moved on for it since.
+  void ToField(int id, std::function<void(DevicePage&)> f) {
+    ToPage([id, made = made_, f = std::move(f)](DevicePage& p) {
+      if (p.Current(id, made)) f(p);
+    });
+  }
 
   void FieldEmptied(int id) override {
-    ToPage([id](DevicePage& p) { p.FieldEmptied(id); });
+    ToField(id, [id](DevicePage& p) { p.FieldEmptied(id); });
   }
   void FieldFilled(int id, const std::string& text) override {
-    ToPage([id, text](DevicePage& p) { p.FieldFilled(id, text); });
+    ToField(id, [id, text](DevicePage& p) { p.FieldFilled(id, text); });
   }
   void EntryChosen(int list, int index) override {
-    ToPage([list, index](DevicePage& p) { p.EntryChosen(list, index); });
+    ToField(list, [list, index](DevicePage& p) { p.EntryChosen(list, index); });
   }
   void ControlEnabled(int id, bool enabled) override {
     ToPage([id, enabled](DevicePage& p) { p.ControlEnabled(id, enabled); });
@@ -71,11 +79,12 @@ class DevicePage::LineSide : public PageOutput {
     ToPage([ticked](DevicePage& p) { p.BoxTicked(ticked); });
   }
   void FieldOutcome(int id, const FieldState& state) override {
-    ToPage([id, state](DevicePage& p) { p.FieldOutcome(id, state); });
+    ToField(id, [id, state](DevicePage& p) { p.FieldOutcome(id, state); });
   }
 
  private:
   QPointer<DevicePage> page_;
+  uint64_t made_ = 0;
   LineThread& line_;
   PageRunner runner_;
 };
@@ -183,7 +192,11 @@ void DevicePage::Build() {
     grid->addWidget(combo, line, kEditColumn, 1, 3);
     const int id = selector.id;
     controls_[id] = combo;
-    connect(combo, &QComboBox::currentIndexChanged, this, [this, id] { runner_->SelectorChanged(id, Inputs()); });
+    connect(combo, &QComboBox::currentIndexChanged, this, [this, id] {
+      // What a job still on its way read with the entry before is no longer this page's.
+      Touch();
+      runner_->SelectorChanged(id, Inputs());
+    });
   }
 
   for (const Row& row : declaration_.rows) {
@@ -211,7 +224,9 @@ void DevicePage::Build() {
     Identify(realTimeBox_, declaration_.realTime.id, Q(PageModel::Plain(declaration_.realTime.caption)));
     connect(realTimeBox_, &QCheckBox::clicked, this, [this] {
       runner_->RealTimeClicked(Inputs());
-      // Unticked: the poll on the line stops after the exchange in flight.
+      // Unticked: the poll on the line stops after the exchange in flight, and what it still
+      // reports is not applied (the fields are the user's again).
+      if (!RealTimeTicked()) Touch();
       if (!RealTimeTicked() && pollsInFlight_ > 0) context_.line.Worker().StopPolls();
     });
   }
@@ -328,8 +343,13 @@ void DevicePage::BuildRow(size_t index, QSet<int>& ids) {
     widgets->inquire = button(row.inquire, Q(row.inquireText));
     grid->addWidget(widgets->inquire, line, kInquireColumn);
     connect(widgets->inquire, &QPushButton::clicked, this, [this, id = row.inquire] {
-      Post(Doing("Reading", id, true), LineWorker::Kind::User,
-           [id](PageRunner& runner, const PageInputs& inputs) { runner.Inquire(id, inputs); });
+      Post(
+          Doing("Reading", id, true), LineWorker::Kind::User,
+          [id](PageRunner& runner, const PageInputs& inputs) {
+            runner.Inquire(id, inputs);
+            return true;
+          },
+          true, FieldsOf(id, true));
     });
   }
   if (row.setup != 0) {
@@ -339,8 +359,13 @@ void DevicePage::BuildRow(size_t index, QSet<int>& ids) {
       // A number the register cannot hold would land as its low bits: said here, nothing sent.
       if (const auto refused = model_.RefusedSetUp(id, Inputs()))
         return context_.messages.ShowMessage(refused->second, refused->first, MessageIcon::Exclamation);
-      Post(Doing("Writing", id, false), LineWorker::Kind::User,
-           [id](PageRunner& runner, const PageInputs& inputs) { runner.SetUp(id, inputs); }, false);
+      Post(
+          Doing("Writing", id, false), LineWorker::Kind::User,
+          [id](PageRunner& runner, const PageInputs& inputs) {
+            runner.SetUp(id, inputs);
+            return true;
+          },
+          false, FieldsOf(id, false));
     });
   }
   if (row.hidden) {
@@ -423,7 +448,7 @@ void DevicePage::FieldOutcome(int id, const FieldState& state) { states_[id] = s
 
 void DevicePage::RealTimePoll() {
   Post(QStringLiteral("Reading live values\u2026"), LineWorker::Kind::Poll,
-       [](PageRunner& runner, const PageInputs& inputs) { runner.RealTimePoll(inputs); });
+       [](PageRunner& runner, const PageInputs& inputs) { return runner.RealTimePoll(inputs); });
 }
 
 QString DevicePage::Doing(const char* verb, int button, bool inquire) const {
@@ -441,36 +466,71 @@ namespace {
 // Tells the page its job is over once the job is gone, whether it ran or was dropped (a user's
 // press drops a waiting poll): after everything the job reported, in order.
 struct JobEnd {
-  std::function<void(bool ran)> tell;
+  std::function<void(bool ran, bool whole)> tell;
   bool ran = false;
-  ~JobEnd() { tell(ran); }
+  bool whole = false;
+  ~JobEnd() { tell(ran, whole); }
 };
 
 }  // namespace
 
+std::vector<int> DevicePage::FieldsOf(int button, bool inquire) const {
+  std::vector<int> fields;
+  for (const Row& row : declaration_.rows) {
+    if ((inquire ? row.inquire : row.setup) != button || row.edit == 0) continue;
+    fields.push_back(row.edit);
+    if (inquire)
+      for (const auto& [edit, shown] : row.alsoShows) fields.push_back(edit);
+  }
+  return fields;
+}
+
+void DevicePage::Touch(const std::vector<int>& fields) {
+  ++epoch_;
+  if (fields.empty()) {
+    for (const Row& row : declaration_.rows)
+      if (row.edit != 0) touched_[row.edit] = epoch_;
+    for (const BlockField& f : declaration_.block.fields) touched_[f.edit] = epoch_;
+  }
+  for (int id : fields) touched_[id] = epoch_;
+}
+
+bool DevicePage::Current(int id, uint64_t made) const {
+  const auto it = touched_.find(id);
+  return it == touched_.end() || it->second <= made;
+}
+
 void DevicePage::Post(const QString& what, LineWorker::Kind kind,
-                      std::function<void(PageRunner&, const PageInputs&)> run, bool reads) {
+                      std::function<bool(PageRunner&, const PageInputs&)> run, bool reads,
+                      const std::vector<int>& touches) {
   const bool poll = kind == LineWorker::Kind::Poll;
   if (poll) ++pollsInFlight_;
+  // A user's job is newer than every report still on its way: those for its fields are stale.
+  if (!poll && !touches.empty()) Touch(touches);
+  const uint64_t made = epoch_;
   std::shared_ptr<LineSide> side = lineSide_;
   auto end = std::make_shared<JobEnd>();
-  end->tell = [side, poll, reads](bool ran) {
-    side->ToPage([poll, ran, reads](DevicePage& p) { p.Finished(poll, ran && reads); });
+  end->tell = [side, poll, reads, made](bool ran, bool whole) {
+    side->ToPage([poll, ran, reads, whole, made](DevicePage& p) { p.Finished(poll, ran && reads, whole, made); });
   };
-  context_.line.Post(what, kind, [side, end, run = std::move(run), inputs = Inputs()](const LineWorker::Token& token) {
+  context_.line.Post(what, kind, [side, end, made, run = std::move(run), inputs = Inputs()](const LineWorker::Token& token) {
     PageRunner& runner = side->Runner();
+    side->MadeAt(made);
     runner.SetLineHooks([&token] { return token.StopRequested(); }, [&token](const std::string& w) { token.Say(w); });
-    run(runner, inputs);
+    end->whole = run(runner, inputs);
     runner.SetLineHooks({}, {});
     end->ran = true;
   });
 }
 
-void DevicePage::Finished(bool poll, bool read) {
+void DevicePage::Finished(bool poll, bool read, bool whole, uint64_t made) {
   if (read) Updated();
   if (!poll) return;
   --pollsInFlight_;
-  if (read) emit Polled();
+  // A partial pass (stopped early, or the page moved on under it) is no tick of the trend:
+  // the fields it did not read would be sampled with their old text.
+  const bool movedOn = std::any_of(touched_.begin(), touched_.end(), [made](const auto& t) { return t.second > made; });
+  if (read && whole && !movedOn) emit Polled();
 }
 
 void DevicePage::Refresh() {

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -83,11 +84,21 @@ class DevicePage : public QWidget, private PageOutput {
   // Hands a run of the page's line-side runner to the line's thread with what the controls
   // hold now; its reports come back to the controls in order. `reads`: it reads fields (an
   // "Inquire", a poll), so the page shows more than its fields anew once it is over.
-  void Post(const QString& what, LineWorker::Kind kind, std::function<void(PageRunner&, const PageInputs&)> run,
-            bool reads = true);
+  // `run` returns false when it stopped before its last exchange. A user's job names the
+  // fields it `touches`: reports made before it no longer reach them.
+  void Post(const QString& what, LineWorker::Kind kind, std::function<bool(PageRunner&, const PageInputs&)> run,
+            bool reads = true, const std::vector<int>& touches = {});
   // The job is over and everything it reported was applied (`read`: it ran and read fields;
-  // false for a poll dropped before it ran).
-  void Finished(bool poll, bool read);
+  // false for a poll dropped before it ran; `whole`: it made every exchange it had, and the
+  // page did not move on under it).
+  void Finished(bool poll, bool read, bool whole, uint64_t made);
+  // The fields a button reads (an "Inquire") or writes.
+  std::vector<int> FieldsOf(int button, bool inquire) const;
+  // The page moved on for these fields (every field: none given): what a job made before now
+  // is not applied to them.
+  void Touch(const std::vector<int>& fields = {});
+  // True when a report a job made at `made` may still change field `id`.
+  bool Current(int id, uint64_t made) const;
   QString Doing(const char* verb, int button, bool inquire) const;
 
   // What the runner reports, applied to the controls.
@@ -125,6 +136,10 @@ class DevicePage : public QWidget, private PageOutput {
   QVBoxLayout* header_ = nullptr;
   FieldStates states_;
   int pollsInFlight_ = 0;
+  // Window thread: the page's state counts up each time it moves on (a selector's change, the
+  // box unticked, a user's job); per field, the count at which it last did.
+  uint64_t epoch_ = 0;
+  std::map<int, uint64_t> touched_;
 };
 
 // The view of a page: its own class where a page shows more than its declaration (the wind
