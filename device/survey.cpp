@@ -69,7 +69,9 @@ std::string ConfigurationText(const SurveyFinding& finding) {
 Survey::Survey(Link& link, ModbusMaster& master, SurveyPlan plan, SurveyObserver observer)
     : link_(link), master_(master), plan_(std::move(plan)), observer_(std::move(observer)) {}
 
-bool Survey::Lost() const { return link_.HungUp() || link_.PortOpen.load() == 0; }
+// A request the port would not take counts too: the receive thread may not have seen the
+// hang-up yet, and every address after it would seem silent.
+bool Survey::Lost() const { return link_.HungUp() || link_.PortOpen.load() == 0 || link_.LastRequestNotSent(); }
 
 Survey::Answer Survey::Ask(int address) {
   const size_t length = BuildReadRequest(link_.TxFrame.data(), static_cast<uint8_t>(address), 0x0000, 1);

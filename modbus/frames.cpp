@@ -107,8 +107,10 @@ uint8_t CheckWriteSingleReply(const uint8_t* reply, size_t n, const uint8_t* req
 uint8_t CheckWriteTwoReply(const uint8_t* reply, size_t n, const uint8_t* request, size_t requestLength) {
   if (n <= 3) return kFormatError;
   if (!CheckReplyCrc(reply, n)) return kCheckError;
-  if (n > requestLength) return kFormatError;
-  return std::memcmp(reply, request, n - 2) == 0 ? kSuccess : kFormatError;
+  // The acknowledgement is exactly address, function, start and count: the request's own echo
+  // (an adapter that hears itself) or a fragment that repeats its first bytes acknowledges nothing.
+  if (n != 8 || requestLength < 8) return kFormatError;
+  return std::memcmp(reply, request, 6) == 0 ? kSuccess : kFormatError;
 }
 
 bool CheckCommParamWriteReply(const uint8_t* reply, size_t n, uint8_t address) {

@@ -137,6 +137,7 @@ size_t Link::Exchange(size_t requestLength, std::chrono::milliseconds replyWait,
   if (const size_t stale = pump_->TakeDropped(); stale > 0 && observer_) observer_->Discarded(stale);
   const bool written = Port.Write(TxFrame.data(), requestLength) != 0;
   const int writeError = errno;
+  lastNotSent_ = !written;
   if (!written) {
     // Nothing went out, so no reply can come: none is waited for.
     if (observer_)

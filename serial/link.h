@@ -94,6 +94,9 @@ class Link {
   LineObserver* Observer() const { return observer_; }
   // When the last exchange's request went out (or began, if nothing could be sent).
   Clock::time_point LastRequest() const { return lastRequest_; }
+  // The last exchange's request could not be written: the line is gone or closed, whatever the
+  // receive thread has noticed yet.
+  bool LastRequestNotSent() const { return lastNotSent_; }
 
  private:
   void Settle();
@@ -113,6 +116,7 @@ class Link {
   // to a different request.
   std::vector<uint8_t> answeredRequest_, lastReply_;  // the last owed reply's whole window passed without a byte
   Clock::time_point lastRequest_{};
+  bool lastNotSent_ = false;
   LineObserver* observer_ = nullptr;
 };
 

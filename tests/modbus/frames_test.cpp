@@ -77,6 +77,8 @@ TEST(Frames, RegisterReplyAcceptance) {
       {Two, WithCrc({1, 0x10, 0, 0x21, 0, 2}), kFormatError},  // another register
       // Longer than the request: rejected rather than compared past the request's end.
       {Two, WithCrc({1, 0x10, 0, 0x20, 0, 2, 4, 0, 1, 0, 2, 0}), kFormatError},
+      {Two, two, kFormatError},                      // the request's own echo
+      {Two, WithCrc({1, 0x10, 0, 0x20}), kFormatError},  // its first bytes, with a CRC of their own
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.reply));
