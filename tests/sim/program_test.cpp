@@ -105,23 +105,29 @@ TEST(Program, VerboseModePrintsEachExchangeDecoded) {
   std::filesystem::remove_all(tmpl);
 }
 
+// Past the port line, the program's TCP address: connected to it.
+void ConnectToListening(Program& p, int& fd) {
+  char line[256] = {};
+  ASSERT_NE(fgets(line, sizeof line, p.out), nullptr);  // the port
+  ASSERT_NE(fgets(line, sizeof line, p.out), nullptr);  // the TCP address
+  unsigned port = 0;
+  ASSERT_EQ(std::sscanf(line, "tcp://127.0.0.1:%u", &port), 1) << line;
+  fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+}
+
 // --listen: the transmitter also answers raw RTU over TCP on loopback, as behind a gateway.
 TEST(Program, ListensOnTcpAndPrintsTheAddress) {
   char tmpl[] = "/tmp/tamsu-sim-prog-XXXXXX";
   ASSERT_NE(mkdtemp(tmpl), nullptr);
   Program p = Launch({"--profile", "TemHumPage", "--no-drift", "--protocol", "modbus", "--port-dir", tmpl, "--listen", "tcp:0"});
   ASSERT_GT(p.pid, 0);
-  char line[256] = {};
-  ASSERT_NE(fgets(line, sizeof line, p.out), nullptr);  // the port
-  ASSERT_NE(fgets(line, sizeof line, p.out), nullptr);  // the TCP address
-  unsigned port = 0;
-  ASSERT_EQ(std::sscanf(line, "tcp://127.0.0.1:%u", &port), 1) << line;
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<uint16_t>(port));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  int fd = -1;
+  ASSERT_NO_FATAL_FAILURE(ConnectToListening(p, fd));
   tamsu::test::SendAll(fd, tamsu::test::ReadReq(1, 0x0001, 1));
   EXPECT_EQ(tamsu::test::ReceiveUntilQuiet(fd, 40ms, 1000ms), tamsu::test::WithCrc({1, 3, 2, 0x00, 0xE6}));
   close(fd);
@@ -136,17 +142,8 @@ TEST(Program, ABusOfDevicesAnswersEachAtItsAddressAndCollidesAtADoubledOne) {
   Program p = Launch({"--device", "TemHumPage@1", "--device", "WindSpeedPage@1", "--device", "WindSpeedPage@2:9600",
                       "--device", "TemHumPage@3:4800", "--no-drift", "--port-dir", tmpl, "--listen", "tcp:0"});
   ASSERT_GT(p.pid, 0);
-  char line[256] = {};
-  ASSERT_NE(fgets(line, sizeof line, p.out), nullptr);
-  ASSERT_NE(fgets(line, sizeof line, p.out), nullptr);
-  unsigned port = 0;
-  ASSERT_EQ(std::sscanf(line, "tcp://127.0.0.1:%u", &port), 1) << line;
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<uint16_t>(port));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  int fd = -1;
+  ASSERT_NO_FATAL_FAILURE(ConnectToListening(p, fd));
   tamsu::test::SendAll(fd, tamsu::test::ReadReq(2, 0x0000, 1));
   EXPECT_EQ(tamsu::test::ReceiveUntilQuiet(fd, 40ms, 1000ms), tamsu::test::WithCrc({2, 3, 2, 0x00, 0x20}));
   // Over TCP the line runs at the first device's rate: the 4800-baud one keeps quiet.
