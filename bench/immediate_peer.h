@@ -1,5 +1,7 @@
 // A transmitter played on the master side of a pseudo-terminal that answers every read request
-// at once with one register value (300), for benchmarks of the tool's own share of a round trip.
+// at once with one register value (300, 301, ... up to 1299, then 300 again: a reading that
+// moves, so no reply equals one just before it, which the tool would ask for again), for
+// benchmarks of the tool's own share of a round trip.
 #pragma once
 
 #include <poll.h>
@@ -14,6 +16,10 @@
 #include "tests/support/pty_pair.h"
 
 namespace tamsu::bench {
+
+// The values an immediate peer answers with.
+inline constexpr uint16_t kFirstValue = 300;
+inline bool PeerValue(int value) { return value >= kFirstValue && value < kFirstValue + 1000; }
 
 // Answers every whole read request with one register value until stopped.
 class ImmediatePeer {
@@ -35,7 +41,8 @@ class ImmediatePeer {
       if (n <= 0) continue;
       pending.insert(pending.end(), buf, buf + n);
       while (pending.size() >= 8) {
-        uint8_t reply[8] = {pending[0], 0x03, 2, 0x01, 0x2C};
+        const uint16_t value = static_cast<uint16_t>(kFirstValue + served_++ % 1000);
+        uint8_t reply[8] = {pending[0], 0x03, 2, static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
         const size_t length = AppendCrc(reply, 5);
         pending.erase(pending.begin(), pending.begin() + 8);
         pty_.Send(std::vector<uint8_t>(reply, reply + length));
@@ -44,6 +51,7 @@ class ImmediatePeer {
   }
 
   test::PtyPair& pty_;
+  unsigned served_ = 0;
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };

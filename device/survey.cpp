@@ -76,7 +76,7 @@ bool Survey::Lost() const { return link_.HungUp() || link_.PortOpen.load() == 0 
 Survey::Answer Survey::Ask(int address) {
   const size_t length = BuildReadRequest(link_.TxFrame.data(), static_cast<uint8_t>(address), 0x0000, 1);
   const auto wait = ReplyWait(link_, plan_.wait);
-  const size_t n = master_.Exchange(length, wait);
+  const size_t n = master_.Exchange(length, wait, Link::Take::FirstFrame);
   if (n == 0) {
     // Nobody at this address is the usual case: the next one is asked at once.
     link_.ForgoLateReply();
@@ -135,7 +135,7 @@ std::optional<SurveyFinding> Survey::Probe(int address, uint32_t baud) {
 
 void Survey::Configure(SurveyFinding& finding) {
   const size_t length = BuildCommParamRead(link_.TxFrame.data(), static_cast<uint8_t>(finding.address));
-  const size_t n = master_.Exchange(length, ReplyWait(link_, plan_.wait));
+  const size_t n = master_.Exchange(length, ReplyWait(link_, plan_.wait), Link::Take::FirstFrame);
   if (n == 0) {
     link_.ForgoLateReply();
     return;

@@ -1,5 +1,6 @@
 #include "modbus/frames.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 
@@ -71,6 +72,8 @@ ReplyExpectation ExpectedReply(const uint8_t* request, size_t n) {
   if (n >= 3 && request[0] == 0xFD && request[1] == 0xFD && request[2] == 0xFD) {
     e.length = 7;
     e.exceptionReply = false;
+    // A change's reply repeats what it changed; the query's never repeats the query.
+    e.replyMayEcho = e.changesDevice = n >= 5 && (request[3] != 0 || request[4] != 0);
     return e;
   }
   if (n < 8) return {};
@@ -80,10 +83,21 @@ ReplyExpectation ExpectedReply(const uint8_t* request, size_t n) {
       // A byte count is one byte: more registers than that cannot come back in one reply.
       if (length > 5 + 2 * 127) return {};
       e.length = static_cast<uint16_t>(length);
+      // The configuration block at 255 or 0 is answered from the device's own address.
+      e.anyAddress = (request[0] == 0 || request[0] == 0xFF) && request[2] == 0x02 && request[3] == 0x00 &&
+                     request[4] == 0x00 && request[5] == 0x05;
       return e;
     }
     case 0x06:
-    case 0x10: e.length = 8; return e;
+    case 0x10:
+      // The acknowledgement repeats the request's first six bytes (a function-06 one is the
+      // request itself).
+      e.length = 8;
+      e.replyMayEcho = request[1] == 0x06;
+      e.changesDevice = true;
+      std::copy(request, request + 6, e.head.begin());
+      e.headLength = 6;
+      return e;
     default: return {};
   }
 }
@@ -100,7 +114,8 @@ uint8_t CheckReadReply(const uint8_t* reply, size_t n, uint8_t address, uint16_t
 
 uint8_t CheckWriteSingleReply(const uint8_t* reply, size_t n, const uint8_t* request) {
   if (n <= 3) return kFormatError;
-  if (n < 8) return kCheckError;  // an echo cut short can never match
+  // An echo cut short, or one with more behind it, is no acknowledgement.
+  if (n != 8) return kCheckError;
   return std::memcmp(reply, request, 8) == 0 ? kSuccess : kCheckError;
 }
 

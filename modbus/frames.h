@@ -41,8 +41,10 @@ inline size_t BuildLegacySetAddress(uint8_t* out, uint8_t a) { return BuildLegac
 inline size_t BuildLegacySetBaud(uint8_t* out, uint8_t code) { return BuildLegacyFrame(out, code, 0); }
 
 // The reply the request in request[0..n) calls for, so the line can hand it over at its last
-// byte: function 03 5 + 2 x count bytes, 06 and 16 eight, the FD FD FD exchange seven, and the
-// 5-byte exception reply of a Modbus function; from the address asked. Anything else: none.
+// byte and tell it from anything else: function 03 5 + 2 x count bytes, 06 and 16 eight that
+// repeat the request's first six, the FD FD FD exchange seven, and the 5-byte exception reply of
+// a Modbus function; from the address asked (any, for the configuration block at 255 or 0).
+// Writes and the legacy changes are marked as acting on the device. Anything else: none.
 ReplyExpectation ExpectedReply(const uint8_t* request, size_t n);
 
 // Acceptance of register replies (reply[0..n) as received, nothing past n is read). Each
@@ -55,11 +57,11 @@ uint8_t CheckReadReply(const uint8_t* reply, size_t n, uint8_t address, uint16_t
 inline uint16_t ReplyRegister(const uint8_t* reply, size_t k) {
   return static_cast<uint16_t>(reply[3 + 2 * k] << 8 | reply[4 + 2 * k]);
 }
-// Function 06: the reply must echo the 8 request bytes, CRC included; 4 to 7 bytes is a
-// mismatch, 3 or fewer a format error.
+// Function 06: the reply must be exactly the 8 request bytes, CRC included; 4 bytes or more
+// otherwise is a mismatch, 3 or fewer a format error.
 uint8_t CheckWriteSingleReply(const uint8_t* reply, size_t n, const uint8_t* request);
-// Function 16: good CRC (else check error), then not longer than the request and every byte
-// before the CRC equal to the request byte at its offset (else format error).
+// Function 16: good CRC (else check error), then exactly 8 bytes whose address, function,
+// start and count are the request's (else format error): an echo of the request is none.
 uint8_t CheckWriteTwoReply(const uint8_t* reply, size_t n, const uint8_t* request, size_t requestLength);
 
 // The acknowledgement of a CommParamBlock write sent to `address`: exactly address, 0x10, the

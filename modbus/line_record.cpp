@@ -68,6 +68,11 @@ void LineRecord::Sent(const uint8_t* bytes, size_t n, uint32_t baud) {
   Add(Format("sent", LineName(baud), HexBytes(bytes, n), DescribeRequest(bytes, n)));
 }
 
+void LineRecord::SentAgain(const uint8_t* bytes, size_t n, uint32_t baud) {
+  request_.assign(bytes, bytes + n);
+  Add(Format("sent", LineName(baud), HexBytes(bytes, n), DescribeRequest(bytes, n) + " (asked again: the reply was in doubt)"));
+}
+
 void LineRecord::NotSent(const uint8_t* bytes, size_t n, uint32_t baud, const std::string& why) {
   request_.clear();  // no reply can be to it
   Add(Format("not sent", baud, HexBytes(bytes, n), DescribeRequest(bytes, n) + " (" + why + ")"));
@@ -84,6 +89,15 @@ void LineRecord::Discarded(size_t n) {
   char text[64];
   std::snprintf(text, sizeof text, "%zu stale bytes thrown away before the request", n);
   Add(Now() + "  " + text);
+}
+
+void LineRecord::Refused(const uint8_t* bytes, size_t n, uint32_t baud, const std::string& why) {
+  // No frame: something learned about the line.
+  if (n == 0) {
+    Add(Now() + "  " + why);
+    return;
+  }
+  Add(Format("received", LineName(baud), HexBytes(bytes, n), "discarded: " + why));
 }
 
 void LineRecord::TimedOut(std::chrono::milliseconds waited) {

@@ -25,9 +25,11 @@ class LineRecord : public LineObserver {
   };
 
   void Sent(const uint8_t* bytes, size_t n, uint32_t baud) override;
+  void SentAgain(const uint8_t* bytes, size_t n, uint32_t baud) override;
   void NotSent(const uint8_t* bytes, size_t n, uint32_t baud, const std::string& why) override;
   void Received(const uint8_t* bytes, size_t n, uint32_t baud, std::chrono::microseconds complete) override;
   void Discarded(size_t n) override;
+  void Refused(const uint8_t* bytes, size_t n, uint32_t baud, const std::string& why) override;
   void TimedOut(std::chrono::milliseconds waited) override;
   void ReplyWaitChanged(std::chrono::milliseconds wait, std::chrono::milliseconds took) override;
   void Outcome(uint8_t result, std::chrono::microseconds roundTrip) override;

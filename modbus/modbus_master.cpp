@@ -17,8 +17,8 @@ uint8_t Reported(MessageSink& window, const WriteMessages& messages, uint8_t res
 ModbusMaster::ModbusMaster(Link& link) : link_(link) {}
 ModbusMaster::~ModbusMaster() = default;
 
-size_t ModbusMaster::Exchange(size_t requestLength, std::chrono::milliseconds replyWait) {
-  return link_.Exchange(requestLength, replyWait, ExpectedReply(link_.TxFrame.data(), requestLength));
+size_t ModbusMaster::Exchange(size_t requestLength, std::chrono::milliseconds replyWait, Link::Take take) {
+  return link_.Exchange(requestLength, replyWait, ExpectedReply(link_.TxFrame.data(), requestLength), take);
 }
 
 uint8_t ModbusMaster::Ended(uint8_t result, bool sent) {

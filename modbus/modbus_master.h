@@ -40,7 +40,9 @@ class ModbusMaster {
   // longer for a transmitter known to be slow), handed over at its last byte when it is the
   // reply the request calls for. Returns the reply length in RxFrame (0 when none came). Used
   // by the configuration exchanges and every transaction.
-  size_t Exchange(size_t requestLength, std::chrono::milliseconds replyWait = Link::kReplyWait);
+  // Link::Take::FirstFrame takes whatever frame comes first (a survey tells strays apart itself).
+  size_t Exchange(size_t requestLength, std::chrono::milliseconds replyWait = Link::kReplyWait,
+                  Link::Take take = Link::Take::Reply);
 
   // The one Show operation the others are made of: reads shown.Words() registers, empties the
   // field first unless `keep`, writes Present(shown, value) on success (and hands the value to

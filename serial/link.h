@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,10 @@
 namespace tamsu {
 
 class ReceivePump;
+
+// What the line traffic and the scan say of an adapter that puts what the tool sends back on
+// the line.
+inline constexpr char kEchoesText[] = "adapter echoes what it sends";
 
 class Link {
  public:
@@ -35,6 +40,18 @@ class Link {
   // this; and until it has shown its pace (or after a silent request) a late reply is waited
   // for this long, so its first late reply is caught and never taken for another's answer.
   static constexpr std::chrono::milliseconds kLongestReplyWait{2000};
+  // RTU carries no transaction id, so which request a frame answers is told by timing alone.
+  // A copy of a frame (a gateway's or repeater's second delivery) comes within this of it: a
+  // reply byte-identical to a frame heard that recently may be that copy.
+  static constexpr std::chrono::milliseconds kCopyLag{150};
+  // The longest after its request that a reply may still come, past every wait: a request
+  // whose reply has not been told apart is owed that long, and a reply that could be its answer
+  // is in doubt until then.
+  static constexpr std::chrono::milliseconds kLateHorizon{3500};
+  // What an exchange takes: only the valid reply to its request, judged by the matching rule
+  // (every exchange that knows its reply), or the first frame whatever it is (a survey of
+  // addresses, which tells collisions and strays apart itself).
+  enum class Take : uint8_t { Reply, FirstFrame };
 
   Link();   // rings initialised, receive thread started (idle while the port is closed)
   ~Link();  // receive thread stopped and joined, port closed
@@ -66,12 +83,30 @@ class Link {
   // `expected` lets the receive side hand the reply over at its last byte (anything else still
   // ends by silence), and tells a late reply from noise. The request goes out no sooner than
   // the inter-frame gap after the last byte received.
+  // With Take::Reply and an armed expectation, only a valid reply to this request ends the wait
+  // (docs/ARCHITECTURE.md, "Reply matching"): anything else is reported as discarded and the
+  // wait goes on; an echo of the request is skipped; a reply in doubt (a possible copy of a
+  // frame just heard, or a possible late reply to a request still owed) is held, the line let go
+  // quiet past whatever may still come, the request sent once more, and the reply taken only
+  // when that answer is byte-identical. A request that changes the device is never sent twice:
+  // it waits until nothing heard or owed could be taken for its reply. When no reply is taken,
+  // the first frame refused that the caller's checks can only refuse too is returned, so they
+  // name it as before; else 0.
   size_t Exchange(size_t requestLength, std::chrono::milliseconds replyWait = kReplyWait,
-                  const ReplyExpectation& expected = {});
+                  const ReplyExpectation& expected = {}, Take take = Take::Reply);
   // For a caller to whom silence is the usual answer (a survey of addresses nobody may hold):
   // the reply a silent request may still be owed is not waited out before the next request. A
   // late one then arrives as a frame of its own, which that caller must tell from its answer.
   void ForgoLateReply();
+  // Whether the adapter puts what the tool sends back on the line. Learned from any request whose
+  // reply cannot be its own bytes (function 03 or 16, the legacy query), or set by the scan; kept
+  // while the port stays the same. On such a line the first copy of a request whose reply may
+  // be those bytes (function 06) is the echo, and only the transmitter's own copy acknowledges.
+  bool Echoes() const { return echoes_; }
+  void SetEchoes(bool echoes) {
+    echoes_ = echoes;
+    echoesPath_ = Port.Settings().devicePath;
+  }
   // What the replies have taught about the transmitter's pace: the wait every exchange gets at
   // least (zero until a reply has come close to or after the usual wait).
   std::chrono::milliseconds LearnedReplyWait() const { return learnedWait_; }
@@ -99,8 +134,36 @@ class Link {
   bool LastRequestNotSent() const { return lastNotSent_; }
 
  private:
+  struct Heard;
   void Settle();
   void DiscardInput(bool report);
+  // The exchange by the matching rule, and by the first frame (Take::FirstFrame, unarmed).
+  size_t ExchangeReply(size_t requestLength, std::chrono::milliseconds replyWait, const ReplyExpectation& expected);
+  size_t ExchangeFirstFrame(size_t requestLength, std::chrono::milliseconds replyWait,
+                            const ReplyExpectation& expected);
+  // Before a request that changes the device: waits until no frame heard within kCopyLag and no
+  // request still owed could be taken for its reply.
+  void ClearForChange(const ReplyExpectation& expected);
+  // Waits the inter-frame gap, arms the expectation, writes TxFrame; false (observer told) when
+  // the request never left. `sent`: when it went out.
+  bool Send(size_t requestLength, const ReplyExpectation& armed, Clock::time_point& sent, bool again = false);
+  // Judges every frame that arrives until the exchange's deadlines end or a reply is taken.
+  void Listen(const ReplyExpectation& expected, Heard& heard);
+  // One frame, judged: skipped as echo, discarded, held in doubt, or taken.
+  void Judge(const ReplyExpectation& expected, const uint8_t* frame, uint16_t n, Clock::time_point lastByte,
+             Heard& heard);
+  // A frame heard, kept for kCopyLag so a copy of it is told.
+  void Remember(const uint8_t* frame, size_t n, Clock::time_point lastByte);
+  bool CopyOfRecent(const uint8_t* frame, size_t n, Clock::time_point lastByte);
+  // A request still owed whose reply frame[0..n) could be.
+  bool OwedCouldSend(const uint8_t* frame, size_t n, Clock::time_point at);
+  void Owe(const ReplyExpectation& expected, Clock::time_point sent);
+  // A frame thrown away between exchanges: remembered, and when it can only be the late reply
+  // of one request owed, that request is let go. True when that was the one Settle waits for.
+  bool Drained(const uint8_t* frame, size_t n, Clock::time_point lastByte);
+  Clock::time_point OwedHorizon() const;
+  // Hands a taken reply to the caller: RxFrame, the pace learned, the observer told.
+  size_t Deliver(const uint8_t* frame, uint16_t n, Clock::time_point lastByte, Clock::time_point sent);
   // A reply came `took` after its request: the wait grows to cover it, or shrinks once
   // replies come well inside it.
   void Learn(std::chrono::steady_clock::duration took);
@@ -112,9 +175,22 @@ class Link {
   Clock::time_point owedSince_{};  // when the request that is owed its reply went out
   std::chrono::milliseconds learnedWait_{0};
   bool lastOwedSilent_ = false;
-  // The last request that got a reply, and that reply: a copy of it is suspect as the answer
-  // to a different request.
-  std::vector<uint8_t> answeredRequest_, lastReply_;  // the last owed reply's whole window passed without a byte
+  // Frames heard within kCopyLag, whatever became of them: a reply equal to (or inside) one of
+  // them may be its copy.
+  struct Recent {
+    std::vector<uint8_t> bytes;
+    Clock::time_point lastByte;
+  };
+  std::deque<Recent> recent_;
+  // Requests whose reply has not been told apart, with when each went out: a reply that could
+  // be theirs is in doubt until kLateHorizon after them.
+  struct Owed {
+    ReplyExpectation shape;
+    Clock::time_point sent;
+  };
+  std::vector<Owed> owed_;
+  bool echoes_ = false;
+  std::string echoesPath_;  // the port echoes_ was learned on
   Clock::time_point lastRequest_{};
   bool lastNotSent_ = false;
   LineObserver* observer_ = nullptr;

@@ -100,31 +100,71 @@ void ReceivePump::SetCollecting(bool on) {
 void ReceivePump::Expect(const ReplyExpectation& expected) {
   std::lock_guard<std::mutex> lock(frameMutex_);
   expected_ = expected;
-  if (expected_.copyOf && expected_.copyLength <= copy_.size()) {
-    std::copy(expected_.copyOf, expected_.copyOf + expected_.copyLength, copy_.begin());
-    expected_.copyOf = copy_.data();
+  if (expected_.echo && expected_.echoLength <= echo_.size()) {
+    std::copy(expected_.echo, expected_.echo + expected_.echoLength, echo_.begin());
+    expected_.echo = echo_.data();
   } else {
-    expected_.copyOf = nullptr;
-    expected_.copyLength = 0;
+    expected_.echo = nullptr;
+    expected_.echoLength = 0;
   }
+  echoSplit_ = false;
   reply_ = {};
   staleIncoming_ = 0;
   if (!expected_.Armed()) return;
   // The caller consumes FrameRing; frames go into it only under this mutex.
   uint8_t scratch[256];
-  while (const uint16_t n = tamsu::ReadFrameBytes(link_.FrameRing, scratch, sizeof scratch)) dropped_ += n;
+  while (const uint16_t n = tamsu::ReadFrameBytes(link_.FrameRing, scratch, sizeof scratch)) Drop(scratch, n);
+  frames_.clear();
   staleIncoming_ = link_.IncomingRing.Count();
 }
 
-size_t ReceivePump::TakeDropped() {
+uint16_t ReceivePump::TakeFrame(uint8_t* dst, uint16_t max, Frame* taken) {
   std::lock_guard<std::mutex> lock(frameMutex_);
+  const uint16_t held = link_.FrameRing.Count();
+  if (held == 0) {
+    frames_.clear();
+    return 0;
+  }
+  Frame frame{.length = held, .lastByte = lastByte_, .handedOver = lastRelease_};
+  if (!frames_.empty()) {
+    frame = frames_.front();
+    frames_.pop_front();
+  }
+  // Bytes read past the frames (a caller of ReadFrameBytes) leave the rest as one frame.
+  if (frame.length > held || frame.length == 0) {
+    frame.length = held;
+    frames_.clear();
+  }
+  const uint16_t n = tamsu::ReadFrameBytes(link_.FrameRing, dst, std::min(frame.length, max));
+  // What does not fit is thrown away with it: a frame is taken whole or not at all.
+  for (uint16_t rest = frame.length - n; rest > 0; --rest) {
+    uint8_t ignored;
+    tamsu::ReadFrameBytes(link_.FrameRing, &ignored, 1);
+  }
+  if (taken) *taken = frame;
+  return n;
+}
+
+void ReceivePump::Drop(const uint8_t* bytes, uint16_t n) {
+  dropped_ += n;
+  const size_t room = droppedBytes_.size() < kKeptDropped ? kKeptDropped - droppedBytes_.size() : 0;
+  droppedBytes_.insert(droppedBytes_.end(), bytes, bytes + std::min<size_t>(n, room));
+  droppedAt_ = lastByte_;
+}
+
+size_t ReceivePump::TakeDropped(std::vector<uint8_t>* bytes, Clock::time_point* lastByte) {
+  std::lock_guard<std::mutex> lock(frameMutex_);
+  if (bytes) *bytes = droppedBytes_;
+  if (lastByte) *lastByte = droppedAt_;
+  droppedBytes_.clear();
   return std::exchange(dropped_, 0);
 }
 
 void ReceivePump::DropStale() {
   const uint16_t n = std::min(staleIncoming_, link_.IncomingRing.Count());
-  for (uint16_t i = 0; i < n; ++i) link_.IncomingRing.Pop();
-  dropped_ += n;
+  uint8_t stale[RingBuffer::kSize];
+  for (uint16_t i = 0; i < n; ++i) stale[i] = link_.IncomingRing.Pop();
+  Drop(stale, n);
   staleIncoming_ = 0;
 }
 
@@ -159,8 +199,9 @@ void ReceivePump::NoteReply(const uint8_t* frame, uint16_t n, Clock::time_point 
   lastRelease_ = Clock::now();
   if (reply_.done || !expected_.Armed()) return;
   // A frame from the address asked with a good check answers the request, whatever its shape
-  // (the exchange's checks decide what it is worth); noise and stray bytes do not.
-  if (n < 4 || frame[0] != expected_.address || !expected_.intact(frame, n)) return;
+  // (the exchange's checks decide what it is worth); noise, stray bytes and the echo do not.
+  if (n < 4 || (!expected_.anyAddress && frame[0] != expected_.address) || !expected_.intact(frame, n)) return;
+  if (expected_.IsEcho(frame, n)) return;
   reply_ = {.done = true,
             .lastByte = lastByte,
             .length = n,
@@ -168,38 +209,58 @@ void ReceivePump::NoteReply(const uint8_t* frame, uint16_t n, Clock::time_point 
             .handedOver = lastRelease_};
 }
 
+void ReceivePump::Publish(const uint8_t* frame, uint16_t n, Clock::time_point lastByte) {
+  if (n == 0) return;
+  link_.FrameRing.PushRun(frame, n);
+  NoteReply(frame, n, lastByte);
+  frames_.push_back({.length = n, .lastByte = lastByte, .handedOver = lastRelease_});
+}
+
 bool ReceivePump::CompleteExpected(Clock::time_point now) {
   if (completion_.load(std::memory_order_relaxed) != Completion::AtLastByte) return false;
   uint8_t frame[RingBuffer::kSize];
+  bool released = false;
   {
     std::lock_guard<std::mutex> lock(frameMutex_);
-    if (reply_.done || !expected_.Armed()) return false;
+    if (!expected_.Armed()) return false;
     DropStale();
-    const uint16_t have = link_.IncomingRing.Peek(frame, sizeof frame);
+    uint16_t have = link_.IncomingRing.Peek(frame, sizeof frame);
+    // An adapter's echo of the request comes first: a frame of its own, so the reply behind it
+    // (often within the silence) is still handed over at its last byte.
+    if (!echoSplit_ && expected_.echoLength > 0 && have >= expected_.echoLength &&
+        expected_.IsEcho(frame, expected_.echoLength)) {
+      for (uint16_t i = 0; i < expected_.echoLength; ++i) link_.IncomingRing.Pop();
+      Publish(frame, expected_.echoLength, now);
+      echoSplit_ = released = true;
+      have = link_.IncomingRing.Peek(frame, sizeof frame);
+    }
     uint16_t length = 0;
-    for (const uint16_t candidate : {expected_.length, uint16_t{5}}) {
-      if (candidate <= have && expected_.Matches(frame, candidate)) {
-        length = candidate;
-        break;
+    if (!reply_.done) {
+      for (const uint16_t candidate : {expected_.length, uint16_t{5}}) {
+        if (candidate <= have && expected_.Matches(frame, candidate)) {
+          length = candidate;
+          break;
+        }
       }
     }
-    if (length == 0 || expected_.IsCopy(frame, length)) return false;
     // Another, different reply right behind it: which of the two answers the request cannot be
     // told, so the silence decides, as for any frame run together.
     for (const uint16_t next : {expected_.length, uint16_t{5}}) {
-      if (length + next <= have && expected_.Matches(frame + length, next) &&
+      if (length > 0 && length + next <= have && expected_.Matches(frame + length, next) &&
           (next != length || std::memcmp(frame, frame + length, length) != 0))
-        return false;
+        length = 0;
     }
-    // The reply alone: bytes behind it (noise, a second copy) are a frame of their own,
-    // ended by silence and thrown away before the next request.
-    for (uint16_t i = 0; i < length; ++i) link_.IncomingRing.Pop();
-    link_.FrameRing.PushRun(frame, length);
-    NoteReply(frame, length, now);
-    collecting_.store(link_.IncomingRing.Count() > 0, std::memory_order_release);
+    if (length > 0) {
+      // The reply alone: bytes behind it (noise, a second copy) are a frame of their own,
+      // ended by silence and thrown away before the next request.
+      for (uint16_t i = 0; i < length; ++i) link_.IncomingRing.Pop();
+      Publish(frame, length, now);
+      released = true;
+    }
+    if (released) collecting_.store(link_.IncomingRing.Count() > 0, std::memory_order_release);
   }
-  frameReady_.notify_all();
-  return true;
+  if (released) frameReady_.notify_all();
+  return released;
 }
 
 void ReceivePump::ReleaseFrame(Clock::time_point lastByte) {
@@ -209,8 +270,8 @@ void ReceivePump::ReleaseFrame(Clock::time_point lastByte) {
     DropStale();
     const uint16_t count = link_.IncomingRing.Count();
     for (uint16_t i = 0; i < count; ++i) frame[i] = link_.IncomingRing.Pop();
-    if (count > 0) link_.FrameRing.PushRun(frame, count);
-    NoteReply(frame, count, lastByte);
+    Publish(frame, count, lastByte);
+    if (count == 0) lastRelease_ = Clock::now();
     collecting_.store(false, std::memory_order_release);
   }
   frameReady_.notify_all();

@@ -9,9 +9,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "serial/framing.h"
 #include "serial/line_wait.h"
@@ -48,8 +50,9 @@ class ReceivePump {
   // Arming it (just before the request is written) makes everything received until then
   // stale: released frames and the bytes still collected are dropped, never taken for the reply.
   void Expect(const ReplyExpectation& expected);
-  // Bytes dropped as stale by Expect since the last call.
-  size_t TakeDropped();
+  // Bytes dropped as stale by Expect since the last call; `bytes` gets the first of them and
+  // `lastByte` when the last came, so a copy of what was dropped can still be told.
+  size_t TakeDropped(std::vector<uint8_t>* bytes = nullptr, Clock::time_point* lastByte = nullptr);
   void StopExpecting();
   void SetCompletion(Completion completion) { completion_.store(completion, std::memory_order_relaxed); }
   struct Reply {
@@ -60,6 +63,16 @@ class ReceivePump {
     Clock::time_point handedOver{};  // when FrameRing took it
   };
   Reply ExpectedReply() const;
+  // One frame as FrameRing took it: its length, when its last byte was read and when it was
+  // handed over.
+  struct Frame {
+    uint16_t length = 0;
+    Clock::time_point lastByte{};
+    Clock::time_point handedOver{};
+  };
+  // Takes the oldest frame FrameRing holds (window thread): frames stay apart however many
+  // wait, so each is judged on its own. Returns its length, 0 when none waits.
+  uint16_t TakeFrame(uint8_t* dst, uint16_t max, Frame* taken = nullptr);
   // When FrameRing last took a frame, and when the last byte came off the line.
   Clock::time_point LastRelease() const;
   Clock::time_point LastByte() const;
@@ -85,6 +98,8 @@ class ReceivePump {
   bool PortUsable() const;
   void Wake();
   void ReleaseFrame(Clock::time_point lastByte);
+  // Caller holds frameMutex_: FrameRing takes frame[0..n) as one frame.
+  void Publish(const uint8_t* frame, uint16_t n, Clock::time_point lastByte);
   // Hands the expected reply over when IncomingRing starts with all of it; true when it did.
   bool CompleteExpected(Clock::time_point now);
   void NoteReply(const uint8_t* frame, uint16_t n, Clock::time_point lastByte);
@@ -92,6 +107,8 @@ class ReceivePump {
   void MarkHungUp();
   // Under frameMutex_, receive thread: drops the bytes that came before the request.
   void DropStale();
+  // Under frameMutex_: counts (and keeps the first of) bytes thrown away as stale.
+  void Drop(const uint8_t* bytes, uint16_t n);
 
   Link& link_;
   LineWaiter waiter_;  // the line, the wake-up and the silence deadline, one wait
@@ -109,12 +126,17 @@ class ReceivePump {
   std::condition_variable frameReady_;
   // Under frameMutex_: the reply expected, whether it has come, and when frames came.
   ReplyExpectation expected_;
-  std::array<uint8_t, 256> copy_{};  // what expected_.copyOf points to
+  std::array<uint8_t, 256> echo_{};  // what expected_.echo points to
+  bool echoSplit_ = false;           // the request's echo was handed over as a frame of its own
+  std::deque<Frame> frames_;         // what FrameRing holds, frame by frame
   Reply reply_;
   // Bytes at the front of IncomingRing that came before the request: the receive thread drops
   // them before it looks at what follows.
   uint16_t staleIncoming_ = 0;
   size_t dropped_ = 0;
+  static constexpr size_t kKeptDropped = 256;
+  std::vector<uint8_t> droppedBytes_;
+  Clock::time_point droppedAt_{};
   Clock::time_point lastRelease_{};
   Clock::time_point lastByte_{};
   std::atomic<Completion> completion_{Completion::AtLastByte};

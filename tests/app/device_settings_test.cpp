@@ -44,8 +44,9 @@ TEST(DeviceSettings, BlockWritesSucceedOnlyWhenTheDeviceAcknowledges) {
     EXPECT_EQ(band.line.Sink().Take(), addressFailed);
     EXPECT_EQ(band.line.Sim().Config().address, 33);
 
-    // A rate change refused with an exception is not remembered as the device's rate.
-    band.line.Sim().AddFault({.kind = sim::FaultKind::Exception, .count = 1, .code = sim::kIllegalDataValue});
+    // A rate change refused with an exception is not remembered as the device's rate. (Another
+    // code than the refusal before: the same exception again at once would be asked for again.)
+    band.line.Sim().AddFault({.kind = sim::FaultKind::Exception, .count = 1, .code = sim::kIllegalDataAddress});
     EXPECT_EQ(band.settings.SetBaud("33", "4800", ""), SettingOutcome::Rejected);
     EXPECT_EQ(band.line.Sink().Take(), baudFailed);
     EXPECT_EQ(band.config.ReportedBaudCode, 3);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -33,8 +34,9 @@ struct Field : EditField {
   void SetText(const std::string& t) override { text = t; }
 };
 
-// A transmitter played on the master side of a pseudo-terminal: it waits for one request and
-// answers with script(request); an empty answer is silence.
+// A transmitter played on the master side of a pseudo-terminal: it answers every request with
+// script(request) until the operation ends (a reply in doubt is asked for again); an empty
+// answer is silence.
 class ScriptedLink : public ::testing::Test {
  protected:
   using Script = std::function<Bytes(const Bytes&)>;
@@ -43,11 +45,17 @@ class ScriptedLink : public ::testing::Test {
     link_.CurrentAddress = 1;
   }
   uint8_t Run(const Script& script, const Op& op) {
+    std::atomic<bool> done{false};
     std::thread peer([&] {
-      request_ = pty_.Receive(5ms, 1000ms);
-      if (Bytes reply = script(request_); !reply.empty()) pty_.Send(reply);
+      while (!done) {
+        Bytes request = pty_.Receive(5ms, 50ms);
+        if (request.empty()) continue;
+        request_ = request;
+        if (Bytes reply = script(request_); !reply.empty()) pty_.Send(reply);
+      }
     });
     const uint8_t result = op();
+    done = true;
     peer.join();
     return result;
   }
