@@ -442,7 +442,8 @@ void MainWindow::SetDeviceBaud() {
 void MainWindow::StopLine() { context_.line.Worker().StopCurrent(); }
 
 void MainWindow::ShowActivity(const QString& what, bool poll) {
-  statusText_->setText(what);
+  // While the line is idle the status keeps what the scan learned of the adapter.
+  statusText_->setText(what.isEmpty() && config_.echoes ? QString::fromUtf8(kEchoesText) : what);
   const bool userWaits = !what.isEmpty() && !poll;
   stopButton_->setEnabled(userWaits);
   // The busy cursor says the user waits for the line; a poll in the background is no wait.

@@ -109,12 +109,14 @@ int RunScan(const Options& options, Io& io) {
   const DeviceConfig& config = session.Config();
   if (options.format == Format::Text) {
     io.out << OneLine(session.LastScanMessage().text) << '\n';
+    if (config.echoes) io.out << kEchoesText << '\n';
     return kExitOk;
   }
   const bool block = config.mode != ConfigMode::Legacy;
   Table table{{"port", "address", "baud", "parity", "mode", "message"}, {}};
   table.Add({session.Path(), std::to_string(session.DeviceAddress()), std::to_string(config.DetectedBaud),
-             block ? ParityText(config.ParityCode) : "", ModeName(config.mode), OneLine(session.LastScanMessage().text)});
+             block ? ParityText(config.ParityCode) : "", ModeName(config.mode),
+             OneLine(session.LastScanMessage().text) + (config.echoes ? std::string("; ") + kEchoesText : "")});
   Print(table, options.format, io.out);
   return kExitOk;
 }

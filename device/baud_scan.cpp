@@ -40,9 +40,16 @@ bool BaudScan::OpenAt(const std::string& devicePath, uint32_t baud) {
   return true;
 }
 
+void BaudScan::NoteEcho() {
+  if (config_.echoes || !link_.Echoes()) return;
+  config_.echoes = true;
+  if (controls_.progress) controls_.progress(kEchoesText);
+}
+
 bool BaudScan::TryLegacy() {
   const size_t length = BuildLegacyQuery(link_.TxFrame.data());
   const size_t n = master_.Exchange(length);
+  NoteEcho();
   if (n <= 3) return false;
   const auto reply = ParseLegacyReply(link_.RxFrame.data(), n);
   if (!reply) return false;
@@ -54,6 +61,7 @@ bool BaudScan::TryLegacy() {
 bool BaudScan::TryBlock(uint8_t address) {
   const size_t length = BuildCommParamRead(link_.TxFrame.data(), address);
   const size_t n = master_.Exchange(length);
+  NoteEcho();
   if (n <= 3) return false;
   const auto reply = ParseCommParamReply(link_.RxFrame.data(), n);
   if (!reply) return false;
@@ -89,6 +97,9 @@ void BaudScan::ReportBlock(ConfigMode mode) {
 
 ScanOutcome BaudScan::TestBaudRate(const std::string& devicePath) {
   config_.mode = ConfigMode::Legacy;
+  // Whether the adapter echoes is found out anew: it may be another one on the same port.
+  config_.echoes = false;
+  link_.SetEchoes(false);
   auto openFailed = [this] {
     messages_.ShowMessage(OpenFailedText(link_), kWarningCaption, MessageIcon::Question);
     ShowControls(true);
@@ -133,6 +144,7 @@ ScanOutcome BaudScan::TestBaudRate(const std::string& devicePath) {
   }
   ShowControls(true);
   messages_.ShowMessage("End of Test UnKnow BaudRate", "Test Result", MessageIcon::None);
+  if (config_.echoes && controls_.progress) controls_.progress(kEchoesText);
   return ScanOutcome::Unknown;
 }
 

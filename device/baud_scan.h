@@ -26,6 +26,8 @@ struct DeviceConfig {
   // The raw baud code of the last register-block reply (or the code last written and
   // accepted). An address-only write sends it back unchanged, so it never moves the rate.
   uint8_t ReportedBaudCode = 3;
+  // The adapter puts what the tool sends back on the line (heard by the scan's own requests).
+  bool echoes = false;
 };
 
 // What the scan does to the window while and after it runs.
@@ -54,6 +56,8 @@ class BaudScan {
   ScanOutcome TestBaudRate(const std::string& devicePath);
 
  private:
+  // Notes whether the adapter echoed the scan's requests, and says so once.
+  void NoteEcho();
   // Close, configure 8N1 at `baud`, open. False (PortOpen 0) when the open fails.
   bool OpenAt(const std::string& devicePath, uint32_t baud);
   bool TryLegacy();
