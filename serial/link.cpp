@@ -356,14 +356,19 @@ size_t Link::Exchange(size_t requestLength, std::chrono::milliseconds replyWait,
   return ExchangeReply(requestLength, replyWait, expected);
 }
 
+Link::Clock::duration Link::LateWindow(std::chrono::milliseconds replyWait) const {
+  // Until the transmitter has shown its pace, a late reply is waited for as long as any may
+  // come; after a request that heard nothing at all, as long as a reply wait allows for.
+  const auto wait = std::max(replyWait, learnedWait_);
+  auto window = std::max(std::chrono::duration_cast<Clock::duration>(kLateReplyFactor * replyWait), Clock::duration(wait));
+  if (!lastOwedSilent_ || learnedWait_.count() > 0) window = std::max(window, Clock::duration(kLongestReplyWait));
+  return window;
+}
+
 size_t Link::ExchangeReply(size_t requestLength, std::chrono::milliseconds replyWait,
                            const ReplyExpectation& expected) {
   const auto wait = std::max(replyWait, learnedWait_);
-  // Until the transmitter has shown its pace, a late reply is waited for as long as any may
-  // come; after a request that heard nothing at all, as long as a reply wait allows for.
-  auto lateWindow = std::max(std::chrono::duration_cast<Clock::duration>(kLateReplyFactor * replyWait),
-                             Clock::duration(wait));
-  if (!lastOwedSilent_ || learnedWait_.count() > 0) lateWindow = std::max(lateWindow, Clock::duration(kLongestReplyWait));
+  const auto lateWindow = LateWindow(replyWait);
   ReplyExpectation armed = expected;
   armed.echo = TxFrame.data();
   armed.echoLength = static_cast<uint16_t>(std::min<size_t>(requestLength, UINT16_MAX));
@@ -412,9 +417,7 @@ size_t Link::ExchangeFirstFrame(size_t requestLength, std::chrono::milliseconds 
                                 const ReplyExpectation& expected) {
   const uint32_t baud = Port.Settings().baudRate;
   const auto wait = std::max(replyWait, learnedWait_);
-  auto lateWindow = std::max(std::chrono::duration_cast<Clock::duration>(kLateReplyFactor * replyWait),
-                             Clock::duration(wait));
-  if (!lastOwedSilent_ || learnedWait_.count() > 0) lateWindow = std::max(lateWindow, Clock::duration(kLongestReplyWait));
+  const auto lateWindow = LateWindow(replyWait);
   Clock::time_point sent;
   if (!Send(requestLength, expected, sent)) return 0;
   // The receive thread releases a frame only whole: at the expected reply's last byte, or

@@ -168,6 +168,8 @@ class Link {
   // replies come well inside it.
   void Learn(std::chrono::steady_clock::duration took);
   void Forget();  // a new line: nothing owed, nothing learned
+  // How long after a request its reply may still come and is waited out before the next one.
+  Clock::duration LateWindow(std::chrono::milliseconds replyWait) const;
 
   std::unique_ptr<ReceivePump> pump_;
   // Window thread only: until when the line may still deliver a reply nobody waits for.
