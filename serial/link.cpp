@@ -172,7 +172,6 @@ void Link::Settle() {
 }
 
 void Link::ClearForChange(const ReplyExpectation& expected) {
-  uint8_t frame[RingBuffer::kSize];
   for (;;) {
     Clock::time_point until{};
     for (const Recent& r : recent_)
@@ -180,14 +179,8 @@ void Link::ClearForChange(const ReplyExpectation& expected) {
     for (const Owed& o : owed_)
       if (o.shape.Overlaps(expected)) until = std::max(until, o.sent + kLateHorizon);
     if (Clock::now() >= until || HungUp()) return;
-    if (!WaitForFrame(until)) continue;
-    ReceivePump::Frame info;
-    size_t dropped = 0;
-    while (const uint16_t n = pump_->TakeFrame(frame, sizeof frame, &info)) {
-      Drained(frame, n, info.lastByte);
-      dropped += n;
-    }
-    if (dropped > 0 && observer_) observer_->Discarded(dropped);
+    // What arrives meanwhile is thrown away as before any request (a late reply lets its request go).
+    if (WaitForFrame(until)) DiscardInput(true);
   }
 }
 
